@@ -1,0 +1,134 @@
+/* The VISA subset the front panel uses: types, constants and operations with the values the
+ * VISA standard publishes, so the program builds unchanged against a real VISA library. */
+#ifndef TRL4_VISA_H
+#define TRL4_VISA_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int32_t ViStatus;
+typedef uint32_t ViUInt32;
+typedef int32_t ViInt32;
+typedef uint16_t ViUInt16;
+typedef int16_t ViInt16;
+typedef uint8_t ViUInt8;
+typedef uint16_t ViBoolean;
+typedef char ViChar;
+typedef char *ViString;
+typedef const char *ViConstString;
+typedef char *ViRsrc;
+typedef const char *ViConstRsrc;
+typedef unsigned char *ViBuf;
+typedef const unsigned char *ViConstBuf;
+typedef uint32_t ViObject;
+typedef uint32_t ViSession;
+typedef uint32_t ViFindList;
+typedef uint32_t ViAttr;
+typedef uint64_t ViAttrState;
+typedef uint32_t ViAccessMode;
+typedef char *ViKeyId;
+typedef const char *ViConstKeyId;
+
+#define VI_NULL 0
+#define VI_TRUE 1
+#define VI_FALSE 0
+#define VI_SUCCESS 0
+
+/* Search buffers (viFindRsrc, viFindNext) must hold this many bytes. */
+#define VI_FIND_BUFLEN 256
+
+#define VI_NO_LOCK 0
+#define VI_EXCLUSIVE_LOCK 1
+#define VI_SHARED_LOCK 2
+#define VI_LOAD_CONFIG 4
+
+#define VI_TMO_IMMEDIATE 0U
+#define VI_TMO_INFINITE 0xFFFFFFFFU
+
+#define VI_INTF_GPIB 1
+#define VI_INTF_VXI 2
+#define VI_INTF_GPIB_VXI 3
+#define VI_INTF_ASRL 4
+#define VI_INTF_PXI 5
+#define VI_INTF_TCPIP 6
+#define VI_INTF_USB 7
+
+/* Completion and warning codes */
+#define VI_SUCCESS_TERM_CHAR ((ViStatus)0x3FFF0005L)
+#define VI_SUCCESS_MAX_CNT ((ViStatus)0x3FFF0006L)
+#define VI_WARN_CONFIG_NLOADED ((ViStatus)0x3FFF0077L)
+#define VI_SUCCESS_DEV_NPRESENT ((ViStatus)0x3FFF007DL)
+#define VI_WARN_NSUP_ATTR_STATE ((ViStatus)0x3FFF0084L)
+#define VI_WARN_UNKNOWN_STATUS ((ViStatus)0x3FFF0085L)
+#define VI_SUCCESS_NESTED_SHARED ((ViStatus)0x3FFF0099L)
+#define VI_SUCCESS_NESTED_EXCLUSIVE ((ViStatus)0x3FFF009AL)
+
+/* Error codes (negative as ViStatus) */
+#define VI_ERROR_SYSTEM_ERROR ((ViStatus)0xBFFF0000UL)
+#define VI_ERROR_INV_OBJECT ((ViStatus)0xBFFF000EUL)
+#define VI_ERROR_INV_SESSION VI_ERROR_INV_OBJECT
+#define VI_ERROR_RSRC_LOCKED ((ViStatus)0xBFFF000FUL)
+#define VI_ERROR_INV_EXPR ((ViStatus)0xBFFF0010UL)
+#define VI_ERROR_RSRC_NFOUND ((ViStatus)0xBFFF0011UL)
+#define VI_ERROR_INV_RSRC_NAME ((ViStatus)0xBFFF0012UL)
+#define VI_ERROR_INV_ACC_MODE ((ViStatus)0xBFFF0013UL)
+#define VI_ERROR_TMO ((ViStatus)0xBFFF0015UL)
+#define VI_ERROR_CLOSING_FAILED ((ViStatus)0xBFFF0016UL)
+#define VI_ERROR_NSUP_ATTR ((ViStatus)0xBFFF001DUL)
+#define VI_ERROR_NSUP_ATTR_STATE ((ViStatus)0xBFFF001EUL)
+#define VI_ERROR_ATTR_READONLY ((ViStatus)0xBFFF001FUL)
+#define VI_ERROR_INV_LOCK_TYPE ((ViStatus)0xBFFF0020UL)
+#define VI_ERROR_INV_ACCESS_KEY ((ViStatus)0xBFFF0021UL)
+#define VI_ERROR_ALLOC ((ViStatus)0xBFFF003CUL)
+#define VI_ERROR_IO ((ViStatus)0xBFFF003EUL)
+#define VI_ERROR_INV_FMT ((ViStatus)0xBFFF003FUL)
+#define VI_ERROR_NSUP_FMT ((ViStatus)0xBFFF0041UL)
+#define VI_ERROR_NSUP_OPER ((ViStatus)0xBFFF0067UL)
+#define VI_ERROR_USER_BUF ((ViStatus)0xBFFF0071UL)
+#define VI_ERROR_RSRC_BUSY ((ViStatus)0xBFFF0072UL)
+#define VI_ERROR_INV_LENGTH ((ViStatus)0xBFFF0083UL)
+#define VI_ERROR_SESN_NLOCKED ((ViStatus)0xBFFF009CUL)
+
+/* Attributes (type in the comment: what viGetAttribute writes) */
+#define VI_ATTR_RSRC_NAME 0xBFFF0002U       /* text, at most VI_FIND_BUFLEN bytes */
+#define VI_ATTR_RSRC_LOCK_STATE 0x3FFF0004U /* ViAccessMode */
+#define VI_ATTR_TMO_VALUE 0x3FFF001AU       /* ViUInt32 */
+#define VI_ATTR_MAINFRAME_LA 0x3FFF0070U    /* ViInt16 */
+#define VI_ATTR_VXI_LA 0x3FFF00D5U          /* ViInt16 */
+#define VI_ATTR_MANF_ID 0x3FFF00D9U         /* ViUInt16 */
+#define VI_ATTR_MODEL_CODE 0x3FFF00DFU      /* ViUInt16 */
+#define VI_ATTR_SLOT 0x3FFF00E8U            /* ViInt16 */
+#define VI_ATTR_INTF_TYPE 0x3FFF0171U       /* ViUInt16 */
+#define VI_ATTR_INTF_NUM 0x3FFF0176U        /* ViUInt16 */
+#define VI_ATTR_TCPIP_ADDR 0xBFFF0195U      /* text, at most VI_FIND_BUFLEN bytes */
+
+ViStatus viOpenDefaultRM(ViSession *rm);
+ViStatus viFindRsrc(ViSession rm, ViConstString expr, ViFindList *list, ViUInt32 *count,
+                    ViChar desc[]);
+ViStatus viFindNext(ViFindList list, ViChar desc[]);
+ViStatus viOpen(ViSession rm, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout, ViSession *vi);
+ViStatus viClose(ViObject object);
+ViStatus viGetAttribute(ViObject object, ViAttr attribute, void *value);
+ViStatus viSetAttribute(ViObject object, ViAttr attribute, ViAttrState value);
+ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey,
+                ViChar accessKey[]);
+ViStatus viUnlock(ViSession vi);
+ViStatus viClear(ViSession vi);
+ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 count, ViUInt32 *written);
+ViStatus viRead(ViSession vi, ViBuf buf, ViUInt32 count, ViUInt32 *got);
+
+/* Formatted query: writes writeFmt, then reads by readFmt. Supported directives: in writeFmt
+ * plain text with "%s" and "%d"; in readFmt "%t" (terminated text), "%<N>t" (at most N - 1
+ * characters and a NUL, N from 1 to 65535) and "%#t" (size from the next argument, a ViInt32*
+ * holding the buffer size and receiving the length read). Plain "%t" stores at most
+ * VI_FIND_BUFLEN - 1 characters and a NUL, so its buffer must hold VI_FIND_BUFLEN bytes. */
+ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ...);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
