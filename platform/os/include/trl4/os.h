@@ -1,0 +1,62 @@
+// The few operating-system services the file-integrity code needs, one interface over a
+// Win32 implementation and a POSIX one. Paths are narrow (ANSI on Windows, bytes on POSIX).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace trl4::os {
+
+#ifdef _WIN32
+inline constexpr char kDirSeparator = '\\';
+inline constexpr char kSearchPathSeparator = ';';
+#else
+inline constexpr char kDirSeparator = '/';
+inline constexpr char kSearchPathSeparator = ':';
+#endif
+
+// The machine-wide search path as stored (nothing expanded), zero-terminated in `buffer`.
+// Windows: HKLM "SYSTEM\CurrentControlSet\Control\Session Manager\Environment", value "Path".
+// POSIX: the PATH entry of the machine environment file (/etc/environment).
+// Returns false, leaving `buffer` empty, when there is none or it does not fit in `capacity`.
+bool readMachineSearchPath(char *buffer, std::size_t capacity);
+
+// Tests point the POSIX reader at another environment file; null restores the default.
+// Has no effect on Windows, where the path lives in the registry.
+void setMachineEnvironmentFile(const char *path);
+
+// 1 when a file (not a directory) exists at `path`, 0 when none does, negative on error.
+int fileExists(const char *path);
+
+// Size in bytes, or -1 when it cannot be queried.
+std::int64_t fileSize(const char *path);
+
+// Raw byte file access. Opening for writing keeps the file's content: bytes not written
+// stay as they were.
+struct File;
+File *openForReading(const char *path);
+File *openForWriting(const char *path);
+// Bytes read (0 at the end of the file), or -1 on error.
+std::int64_t readFile(File *file, void *buffer, std::size_t size);
+// True when every byte was written.
+bool writeFile(File *file, const void *buffer, std::size_t size);
+// True when the file closed cleanly (for a written file: its data reached the system).
+bool closeFile(File *file);
+
+struct LocalTime {
+    int year = 0;
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// The file's last-write time in local calendar fields; false when it cannot be read.
+bool lastWriteLocalTime(const char *path, LocalTime &out);
+
+// The file's FileVersion text (Windows: version resource of the first translation; POSIX:
+// the version note of an ELF file), cut to `capacity` - 1 bytes. False when it has none.
+bool fileVersion(const char *path, char *out, std::size_t capacity);
+
+}  // namespace trl4::os

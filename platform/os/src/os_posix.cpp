@@ -1,0 +1,111 @@
+// POSIX analogues: the machine environment file for the search path, stat for existence,
+// size and times, and the ELF version note for the FileVersion.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "trl4/elf_note.h"
+#include "trl4/environment_file.h"
+#include "trl4/os.h"
+
+namespace trl4::os {
+namespace {
+
+constexpr const char *kDefaultEnvironmentFile = "/etc/environment";
+// A larger environment file is not a plausible one; it is not read.
+constexpr std::streamoff kMaxEnvironmentFileSize = 1 << 20;
+// Component files are tens of kilobytes; far larger files are not searched for a version.
+constexpr std::streamoff kMaxVersionedFileSize = std::streamoff{256} << 20;
+
+std::string &environmentFile() {
+    static std::string path = kDefaultEnvironmentFile;
+    return path;
+}
+
+}  // namespace
+
+void setMachineEnvironmentFile(const char *path) {
+    environmentFile() = path != nullptr ? path : kDefaultEnvironmentFile;
+}
+
+bool readMachineSearchPath(char *buffer, std::size_t capacity) {
+    if (buffer == nullptr || capacity == 0) return false;
+    buffer[0] = '\0';
+    std::ifstream in(environmentFile(), std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    if (length < 0 || length > kMaxEnvironmentFileSize) return false;
+    in.seekg(0, std::ios::beg);
+    std::string text(static_cast<std::size_t>(length), '\0');
+    if (!in.read(text.data(), length)) return false;
+    std::string value;
+    if (!parseEnvironmentPath(text, value) || value.size() >= capacity) return false;
+    std::memcpy(buffer, value.data(), value.size());
+    buffer[value.size()] = '\0';
+    return true;
+}
+
+int fileExists(const char *path) {
+    if (path == nullptr) return -1;
+    struct stat st {};
+    if (::stat(path, &st) != 0) {
+        return (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) ? 0 : -1;
+    }
+    return S_ISDIR(st.st_mode) ? 0 : 1;
+}
+
+std::int64_t fileSize(const char *path) {
+    if (path == nullptr) return -1;
+    struct stat st {};
+    if (::stat(path, &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool lastWriteLocalTime(const char *path, LocalTime &out) {
+    if (path == nullptr) return false;
+    struct stat st {};
+    if (::stat(path, &st) != 0) return false;
+    const std::time_t when = st.st_mtime;
+    std::tm fields{};
+    if (::localtime_r(&when, &fields) == nullptr) return false;
+    // tm_year is years since 1900; keep the sum inside int.
+    if (fields.tm_year > 2147483647 - 1900) return false;
+    out.year = fields.tm_year + 1900;
+    out.month = fields.tm_mon + 1;
+    out.day = fields.tm_mday;
+    out.hour = fields.tm_hour;
+    out.minute = fields.tm_min;
+    out.second = fields.tm_sec;
+    return true;
+}
+
+bool fileVersion(const char *path, char *out, std::size_t capacity) {
+    if (path == nullptr || out == nullptr || capacity == 0) return false;
+    out[0] = '\0';
+    // Read rather than mapped, so a file cut short meanwhile cannot fault the reader.
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    if (length <= 0 || length > kMaxVersionedFileSize) return false;
+    in.seekg(0, std::ios::beg);
+    std::string image(static_cast<std::size_t>(length), '\0');
+    if (!in.read(image.data(), length)) return false;
+    std::string version;
+    if (!readElfVersionNote(reinterpret_cast<const std::uint8_t *>(image.data()), image.size(),
+                            version)) {
+        return false;
+    }
+    const std::size_t n = version.size() < capacity ? version.size() : capacity - 1;
+    std::memcpy(out, version.data(), n);
+    out[n] = '\0';
+    return true;
+}
+
+}  // namespace trl4::os
