@@ -1,0 +1,111 @@
+// The simulated bench behind the VISA and driver stand-ins: resources, carriers, generator
+// mezzanines, EEPROM contents and injected faults. One bench per process: every stand-in links
+// this one shared library.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trl4sim {
+
+inline constexpr size_t kCoeffCount = 6;
+using Coefficients = std::array<double, kCoeffCount>;
+
+// What a mezzanine driver holds when the EEPROM is blank or the operator asks for defaults:
+// full-scale amplitude codes for both channels and a unit frequency factor.
+inline constexpr Coefficients kDefaultCoefficients{0.0, 8388607.0, 8388607.0, 0.0, 0.0, 1.0};
+inline constexpr uint16_t kTypeGenerator = 11;
+inline constexpr size_t kMaxNameBytes = 255;  // a resource name fits a 256-byte search buffer
+
+struct SelfTest {
+    int16_t code = 0;
+    std::string message = "Самоконтроль пройден";
+};
+
+struct Mezzanine {
+    uint16_t typeCode = 0;                // 0: the position is empty
+    std::optional<Coefficients> eeprom;   // factory contents; none: the EEPROM is blank
+    std::array<double, 2> offsets{0, 0};  // output offsets of channels 1 and 2, volts
+    SelfTest selfTest;
+};
+
+struct Carrier {
+    std::string name;
+    uint32_t memory = 0;  // waveform memory in bytes
+    std::array<Mezzanine, 4> positions;
+};
+
+struct Resource {
+    std::string name;
+    uint16_t intfType = 0;
+    uint16_t intfNum = 0;
+    std::optional<int16_t> slot;
+    std::optional<int16_t> mainframeLA;
+    std::optional<int16_t> vxiLA;
+    std::optional<uint16_t> manfId;
+    std::optional<uint16_t> modelCode;
+    std::optional<std::string> tcpipAddr;
+    std::optional<std::string> idn;  // none: the device does not answer "*IDN?"
+    int32_t openStatus = 0;          // negative: cannot be opened; positive: opens with a warning
+    bool lockedElsewhere = false;    // another program holds an exclusive lock
+    std::optional<Carrier> carrier;
+};
+
+struct Fault {
+    std::string call;
+    int32_t status = 0;
+    uint32_t onCall = 0;  // 0: every call; N: only the Nth call
+    int line = 0;
+};
+
+struct Bench {
+    std::string source;  // file name or "built-in"
+    std::vector<Resource> resources;
+    std::vector<Fault> faults;
+};
+
+// Parses bench text. On failure returns false and error names the source, the line and what
+// is wrong; out is then untouched.
+bool parseBench(std::string_view text, std::string_view source, Bench &out, std::string &error);
+
+// The text of the bench compiled into the library.
+std::string_view builtinBenchText();
+
+// The installed bench; loads it on first use from TRL4_BENCH or the built-in text. Null while
+// the bench is refused: every stand-in call then fails and refusal() says why.
+std::shared_ptr<const Bench> current();
+std::string refusal();
+// Changes whenever another bench is installed, so stand-ins can drop their sessions.
+uint64_t generation();
+
+// Installs a bench from text (tests) or from the environment again (a "restart"). A bench
+// that does not parse is refused as a whole; the previous one is not kept.
+bool installBenchText(std::string_view text, std::string *error = nullptr);
+bool reloadFromEnvironment(std::string *error = nullptr);
+
+// Counts a call of the named VISA or driver operation and returns the status a fault of the
+// bench injects into it, or 0 when none does.
+int32_t injectedFault(std::string_view call);
+
+// Case-insensitive lookup, as VISA treats resource names.
+const Resource *findResource(const Bench &bench, std::string_view name);
+
+// EEPROM contents of the mezzanine at position 1-4 of the carrier behind a resource; they
+// persist in the state folder. Factory contents from the bench apply until the first write.
+enum class EepromState { Stored, Blank, Unreadable };
+EepromState readEeprom(const Resource &resource, int position, Coefficients &out,
+                       std::string *error = nullptr);
+bool writeEeprom(const Resource &resource, int position, const Coefficients &values,
+                 std::string *error = nullptr);
+std::filesystem::path stateDirectory();
+
+// Appends one line to the driver trace when TRL4_DRIVER_TRACE names a file.
+void trace(std::string_view line);
+
+}  // namespace trl4sim

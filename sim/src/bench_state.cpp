@@ -1,0 +1,322 @@
+// The installed bench, fault counters, EEPROM state files and the driver trace.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include "sim_internal.h"
+#include "trl4sim/bench.h"
+
+namespace trl4sim {
+namespace {
+
+struct State {
+    std::mutex mutex;
+    bool loaded = false;
+    std::shared_ptr<const Bench> bench;
+    std::string refusal;
+    uint64_t generation = 0;
+    std::map<std::string, uint32_t, std::less<>> calls;
+};
+
+State &state() {
+    static State s;
+    return s;
+}
+
+void install(State &s, bool ok, Bench &&parsed, const std::string &error) {
+    s.loaded = true;
+    ++s.generation;
+    s.calls.clear();
+    if (ok) {
+        s.bench = std::make_shared<const Bench>(std::move(parsed));
+        s.refusal.clear();
+    } else {
+        s.bench.reset();
+        s.refusal = "bench refused: " + error;
+    }
+}
+
+bool loadFromEnvironment(State &s, std::string *error) {
+    Bench parsed;
+    std::string message;
+    bool ok = false;
+    const char *file = std::getenv("TRL4_BENCH");
+    if (file != nullptr && *file != '\0') {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream text;
+        if (in && (text << in.rdbuf())) {
+            ok = parseBench(text.str(), file, parsed, message);
+        } else if (in) {
+            ok = parseBench("", file, parsed, message);
+        } else {
+            message = std::string(file) + ": cannot read the bench file: " + std::strerror(errno);
+        }
+    } else {
+        ok = parseBench(builtinBenchText(), "built-in bench", parsed, message);
+    }
+    install(s, ok, std::move(parsed), message);
+    if (!ok) std::fprintf(stderr, "trl4sim: %s\n", s.refusal.c_str());
+    if (error != nullptr) *error = message;
+    return ok;
+}
+
+void ensureLoaded(State &s) {
+    if (!s.loaded) loadFromEnvironment(s, nullptr);
+}
+
+}  // namespace
+
+bool isKnownCall(std::string_view name) {
+    static constexpr std::string_view calls[] = {"viOpenDefaultRM",
+                                                 "viFindRsrc",
+                                                 "viFindNext",
+                                                 "viOpen",
+                                                 "viClose",
+                                                 "viGetAttribute",
+                                                 "viSetAttribute",
+                                                 "viLock",
+                                                 "viUnlock",
+                                                 "viClear",
+                                                 "viWrite",
+                                                 "viRead",
+                                                 "viQueryf",
+                                                 "kspbase_init",
+                                                 "kspbase_m_type_q",
+                                                 "kspbase_m_get_attribute",
+                                                 "kspbase_mem_q",
+                                                 "kspbase_close",
+                                                 "ksptrl4_init",
+                                                 "ksptrl4_connect",
+                                                 "ksptrl4_alloc",
+                                                 "ksptrl4_displacement",
+                                                 "ksptrl4_get_attribute",
+                                                 "ksptrl4_close",
+                                                 "ksptrl4_revision_query",
+                                                 "ksptrl4_error_message",
+                                                 "ksptrl4_self_test",
+                                                 "ksptrl4_reset",
+                                                 "ksptrl4_readFlash",
+                                                 "ksptrl4_writeFlash",
+                                                 "ksptrl4_resetCoeff",
+                                                 "ksptrl4_setSourceMode",
+                                                 "ksptrl4_setRange",
+                                                 "ksptrl4_setAmpScale",
+                                                 "ksptrl4_setRampRate",
+                                                 "ksptrl4_setSineFreq",
+                                                 "ksptrl4_setRepetParams",
+                                                 "ksptrl4_GetRepetParams",
+                                                 "ksptrl4_setSampleRate",
+                                                 "ksptrl4_config",
+                                                 "ksptrl4_config_segment",
+                                                 "ksptrl4_write_form",
+                                                 "ksptrl4_reset_form",
+                                                 "ksptrl4_start",
+                                                 "ksptrl4_stop"};
+    for (auto c : calls) {
+        if (c == name) return true;
+    }
+    return false;
+}
+
+std::shared_ptr<const Bench> current() {
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    ensureLoaded(s);
+    return s.bench;
+}
+
+std::string refusal() {
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    ensureLoaded(s);
+    return s.refusal;
+}
+
+uint64_t generation() {
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    ensureLoaded(s);
+    return s.generation;
+}
+
+bool installBenchText(std::string_view text, std::string *error) {
+    Bench parsed;
+    std::string message;
+    const bool ok = parseBench(text, "bench text", parsed, message);
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    install(s, ok, std::move(parsed), message);
+    if (error != nullptr) *error = message;
+    return ok;
+}
+
+bool reloadFromEnvironment(std::string *error) {
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    return loadFromEnvironment(s, error);
+}
+
+int32_t injectedFault(std::string_view call) {
+    State &s = state();
+    std::lock_guard lock(s.mutex);
+    ensureLoaded(s);
+    if (!s.bench) return 0;
+    auto it = s.calls.find(call);
+    if (it == s.calls.end()) it = s.calls.emplace(std::string(call), 0).first;
+    if (it->second < UINT32_MAX) ++it->second;
+    for (const Fault &f : s.bench->faults) {
+        if (f.call == call && (f.onCall == 0 || f.onCall == it->second)) return f.status;
+    }
+    return 0;
+}
+
+const Resource *findResource(const Bench &bench, std::string_view name) {
+    for (const Resource &r : bench.resources) {
+        if (r.name.size() != name.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < name.size() && same; ++i) {
+            same = asciiLower(r.name[i]) == asciiLower(name[i]);
+        }
+        if (same) return &r;
+    }
+    return nullptr;
+}
+
+// ---- EEPROM state files ----------------------------------------------------------------
+
+namespace {
+
+constexpr std::string_view kEepromHeader = "trl4-eeprom 1";
+
+// One file per mezzanine; the name keeps the resource readable and a hash keeps two names
+// that differ only in characters a file name cannot hold apart.
+std::filesystem::path eepromFile(const Resource &resource, int position) {
+    std::string safe;
+    uint32_t hash = 2166136261u;
+    for (char c : resource.name) {
+        const char lower = static_cast<char>(asciiLower(c));
+        hash = (hash ^ static_cast<unsigned char>(lower)) * 16777619u;
+        const bool plain = (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') ||
+                           lower == '.' || lower == '-';
+        safe += plain ? lower : '_';
+    }
+    char tail[32];
+    std::snprintf(tail, sizeof tail, "-%08x-m%d.eeprom", static_cast<unsigned>(hash), position);
+    return stateDirectory() / (safe + tail);
+}
+
+const Mezzanine *mezzanineAt(const Resource &resource, int position) {
+    if (!resource.carrier || position < 1 || position > 4) return nullptr;
+    return &resource.carrier->positions[static_cast<size_t>(position - 1)];
+}
+
+}  // namespace
+
+std::filesystem::path stateDirectory() {
+    if (const char *dir = std::getenv("TRL4_STATE_DIR"); dir != nullptr && *dir != '\0') {
+        return dir;
+    }
+    if (const char *xdg = std::getenv("XDG_STATE_HOME"); xdg != nullptr && xdg[0] == '/') {
+        return std::filesystem::path(xdg) / "trl4";
+    }
+    if (const char *home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return std::filesystem::path(home) / ".local" / "state" / "trl4";
+    }
+    return std::filesystem::path(".trl4-state");
+}
+
+EepromState readEeprom(const Resource &resource, int position, Coefficients &out,
+                       std::string *error) {
+    const Mezzanine *m = mezzanineAt(resource, position);
+    if (m == nullptr) {
+        if (error != nullptr) *error = "no mezzanine at that position";
+        return EepromState::Unreadable;
+    }
+    const std::filesystem::path file = eepromFile(resource, position);
+    std::ifstream in(file);
+    if (!in) {
+        if (!m->eeprom) return EepromState::Blank;
+        out = *m->eeprom;
+        return EepromState::Stored;
+    }
+    std::string line;
+    Coefficients values{};
+    bool ok = static_cast<bool>(std::getline(in, line)) && line == kEepromHeader;
+    for (size_t i = 0; ok && i < kCoeffCount; ++i) {
+        ok = static_cast<bool>(std::getline(in, line));
+        if (ok) {
+            auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), values[i]);
+            ok = ec == std::errc() && end == line.data() + line.size();
+        }
+    }
+    if (!ok) {
+        if (error != nullptr) *error = "EEPROM record " + file.string() + " is damaged";
+        return EepromState::Unreadable;
+    }
+    out = values;
+    return EepromState::Stored;
+}
+
+bool writeEeprom(const Resource &resource, int position, const Coefficients &values,
+                 std::string *error) {
+    if (mezzanineAt(resource, position) == nullptr) {
+        if (error != nullptr) *error = "no mezzanine at that position";
+        return false;
+    }
+    const std::filesystem::path file = eepromFile(resource, position);
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    std::string body(kEepromHeader);
+    body += '\n';
+    for (double v : values) {
+        char number[40];
+        std::snprintf(number, sizeof number, "%.17g\n", v);
+        body += number;
+    }
+    // Whole record or nothing: write a temporary beside it, flush it to disk, then rename.
+    const std::string temp = file.string() + ".tmp." + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    size_t done = 0;
+    while (ok && done < body.size()) {
+        const ssize_t n = ::write(fd, body.data() + done, body.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    if (fd >= 0 && ::close(fd) != 0) ok = false;
+    ok = ok && std::rename(temp.c_str(), file.c_str()) == 0;
+    if (!ok) {
+        if (error != nullptr) {
+            *error = "cannot store EEPROM record " + file.string() + ": " + std::strerror(errno);
+        }
+        std::remove(temp.c_str());
+    }
+    return ok;
+}
+
+// ---- driver trace ------------------------------------------------------------------------
+
+void trace(std::string_view line) {
+    const char *file = std::getenv("TRL4_DRIVER_TRACE");
+    if (file == nullptr || *file == '\0') return;
+    static std::mutex traceMutex;
+    std::lock_guard lock(traceMutex);
+    if (std::FILE *f = std::fopen(file, "a")) {
+        std::fwrite(line.data(), 1, line.size(), f);
+        std::fputc('\n', f);
+        std::fclose(f);
+    }
+}
+
+}  // namespace trl4sim
