@@ -57,8 +57,9 @@ bool scanNotes(const Image &image, std::uint64_t offset, std::uint64_t length,
         image.get(offset + pos + 8, 4, type);
         const std::uint64_t nameAt = pos + 12;
         // Sizes are 32-bit, so these sums cannot overflow 64 bits.
-        const std::uint64_t descAt = nameAt + alignUp(nameSize, align);
-        const std::uint64_t next = descAt + alignUp(descSize, align);
+        // Padding aligns the offsets within the notes, not the sizes.
+        const std::uint64_t descAt = alignUp(nameAt + nameSize, align);
+        const std::uint64_t next = alignUp(descAt + descSize, align);
         if (descAt > length || descSize > length - descAt) return false;
         if (type == kVersionNoteType && nameSize == sizeof kVersionNoteName &&
             std::memcmp(image.at(offset + nameAt), kVersionNoteName, sizeof kVersionNoteName) ==

@@ -1,0 +1,20 @@
+// The machine environment file parser on arbitrary text.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "trl4/environment_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char *>(data), size);
+    std::string value;
+    if (trl4::os::parseEnvironmentPath(text, value)) {
+        // The value is a piece of one line of the text, without line ends or zero bytes.
+        if (value.size() > size ||
+            value.find_first_of(std::string_view("\n\0", 2)) != std::string::npos) {
+            std::abort();
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,297 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+#include "trl4/integrity.h"
+
+namespace {
+
+using trl4::test::kPrefix;
+using trl4::test::markedImage;
+using trl4::test::readBytes;
+using trl4::test::TempDir;
+using trl4::test::writeBytes;
+
+std::uint32_t zlibCrc(const std::string &bytes) {
+    return static_cast<std::uint32_t>(
+        crc32(0L, reinterpret_cast<const Bytef *>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+std::int32_t len(const std::string &s) {
+    return static_cast<std::int32_t>(s.size());
+}
+
+// The image with its first marker's eight digits filled in as the stamping tool would.
+std::string stamped(std::string image) {
+    const auto at = image.find(kPrefix) + kPrefix.size();
+    image.replace(at, 8, "00000000");
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(zlibCrc(image)));
+    image.replace(at, 8, digits);
+    return image;
+}
+
+std::int32_t checkImage(const std::string &image, std::uint32_t &stored, std::uint32_t &computed,
+                        std::uint32_t &file) {
+    stored = computed = file = 0xDEADBEEF;
+    return CheckImageInternalCRC32(image.data(), len(image), &stored, &computed, &file);
+}
+
+TEST(Crc32, KnownValuesAndEmptyInput) {
+    EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);
+    EXPECT_EQ(Crc32("a", 1), 0xE8B7BE43u);
+    EXPECT_EQ(Crc32("abc", 0), 0u);
+    EXPECT_EQ(Crc32(nullptr, 0), 0u);
+    EXPECT_EQ(Crc32(nullptr, 10), 0u);
+    EXPECT_EQ(Crc32("abc", -1), 0u);
+}
+
+TEST(Crc32, AgreesWithZlibOnRandomBuffersOfEveryAlignment) {
+    std::mt19937 random(20110305);
+    std::vector<unsigned char> pool(70000);
+    for (auto &b : pool)
+        b = static_cast<unsigned char>(random());
+    // Short lengths cross the eight-byte step and its tail at every starting offset.
+    for (std::size_t offset = 0; offset < 8; ++offset) {
+        for (std::size_t n = 0; n <= 40; ++n) {
+            const auto expected = crc32(0L, pool.data() + offset, static_cast<uInt>(n));
+            ASSERT_EQ(Crc32(pool.data() + offset, static_cast<std::int32_t>(n)), expected)
+                << "offset " << offset << " length " << n;
+        }
+    }
+    for (int i = 0; i < 50; ++i) {
+        const std::size_t offset = random() % 100;
+        const std::size_t n = random() % (pool.size() - 100);
+        ASSERT_EQ(Crc32(pool.data() + offset, static_cast<std::int32_t>(n)),
+                  crc32(0L, pool.data() + offset, static_cast<uInt>(n)));
+    }
+}
+
+TEST(FindInBuffer, FindsFirstOccurrenceButNotOneEndingAtTheEnd) {
+    const std::string data = "xxabcyyabczz";
+    const auto *base = reinterpret_cast<const unsigned char *>(data.data());
+    EXPECT_EQ(FindInBuffer(data.data(), len(data), "abc"), base + 2);
+    EXPECT_EQ(FindInBuffer(data.data(), len(data), "xxa"), base);
+    EXPECT_EQ(FindInBuffer(data.data(), len(data), "zz"), nullptr);   // ends at the end
+    EXPECT_EQ(FindInBuffer(data.data(), len(data), "cz"), base + 9);  // one byte before
+    EXPECT_EQ(FindInBuffer(data.data(), len(data), "xxabcyyabczz"), nullptr);
+    EXPECT_EQ(FindInBuffer(data.data(), len(data), "xxabcyyabczzz"), nullptr);
+    EXPECT_EQ(FindInBuffer(data.data(), len(data), "abd"), nullptr);
+    EXPECT_EQ(FindInBuffer(data.data(), 4, "abc"), nullptr);  // the length bounds the search
+    EXPECT_EQ(FindInBuffer(nullptr, 5, "a"), nullptr);
+    EXPECT_EQ(FindInBuffer(data.data(), len(data), nullptr), nullptr);
+    EXPECT_EQ(FindInBuffer(data.data(), -3, "a"), nullptr);
+}
+
+TEST(FindInBuffer, ComparesHighBytesExactly) {
+    std::string data = "..." + kPrefix + "0";
+    std::string near = data;
+    near[3] = static_cast<char>(near[3] ^ 0x80);  // same low seven bits
+    EXPECT_NE(FindInBuffer(data.data(), len(data), kCrcMarkerPrefix), nullptr);
+    EXPECT_EQ(FindInBuffer(near.data(), len(near), kCrcMarkerPrefix), nullptr);
+}
+
+TEST(MarkerImage, MatchingDigitsCheckAsZero) {
+    const std::string image = stamped(markedImage());
+    std::uint32_t stored, computed, file;
+    EXPECT_EQ(checkImage(image, stored, computed, file), 0);
+    EXPECT_EQ(stored, computed);
+    EXPECT_EQ(file, zlibCrc(image));
+    EXPECT_NE(file, stored);  // the file's CRC covers the digits as stored
+}
+
+TEST(MarkerImage, AnyChangedByteIsAMismatch) {
+    const std::string image = stamped(markedImage());
+    const auto digitsAt = image.find(kPrefix) + kPrefix.size();
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        std::string changed = image;
+        changed[i] = static_cast<char>(changed[i] ^ 0x01);
+        std::uint32_t stored, computed, file;
+        const std::int32_t status = checkImage(changed, stored, computed, file);
+        if (i >= digitsAt - kPrefix.size() && i < digitsAt) {
+            EXPECT_EQ(status, -1) << "prefix byte " << i;  // the marker is gone
+        } else {
+            EXPECT_EQ(status, 1) << "byte " << i;
+        }
+    }
+}
+
+TEST(MarkerImage, LowerCaseDigitsAreAccepted) {
+    std::string image = stamped(markedImage());
+    const auto at = image.find(kPrefix) + kPrefix.size();
+    for (std::size_t i = at; i < at + 8; ++i) {
+        image[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(image[i])));
+    }
+    std::uint32_t stored, computed, file;
+    EXPECT_EQ(checkImage(image, stored, computed, file), 0);
+    EXPECT_EQ(stored, computed);
+}
+
+TEST(MarkerImage, NoMarkerGivesMinusOneAndTheWholeImageChecksum) {
+    const std::string image = "plain bytes without any marker";
+    std::uint32_t stored, computed, file;
+    EXPECT_EQ(checkImage(image, stored, computed, file), -1);
+    EXPECT_EQ(stored, 0u);
+    EXPECT_EQ(computed, zlibCrc(image));
+    EXPECT_EQ(file, zlibCrc(image));
+    EXPECT_EQ(CheckImageInternalCRC32(nullptr, 10, &stored, &computed, &file), -1);
+    EXPECT_EQ(computed, 0u);
+}
+
+TEST(MarkerImage, PrefixAtTheVeryEndIsNoMarker) {
+    const std::string image = "some bytes " + kPrefix;
+    std::uint32_t stored, computed, file;
+    EXPECT_EQ(checkImage(image, stored, computed, file), -1);
+    EXPECT_EQ(stored, 0u);
+    // One byte more and it counts; the digit is read and replaced within the image only.
+    const std::string one = image + "7";
+    EXPECT_EQ(checkImage(one, stored, computed, file), 1);
+    EXPECT_EQ(stored, 7u);
+    EXPECT_EQ(computed, zlibCrc(image + "0"));
+}
+
+TEST(MarkerImage, OnlyTheFirstOfTwoMarkersIsRead) {
+    std::string image = markedImage() + kPrefix + "12345678";
+    image.push_back('\0');
+    image += "tail";
+    image = stamped(image);
+    std::uint32_t stored, computed, file;
+    EXPECT_EQ(checkImage(image, stored, computed, file), 0);
+    // The second marker's digits are ordinary data under the checksum.
+    std::string changed = image;
+    changed[image.rfind(kPrefix) + kPrefix.size()] = '9';
+    EXPECT_EQ(checkImage(changed, stored, computed, file), 1);
+}
+
+TEST(MarkerImage, DigitsAreReadAsTheStandardHexConversionDoes) {
+    struct Case {
+        std::string text;      // what follows the prefix
+        std::uint32_t value;   // the number read
+        std::size_t consumed;  // bytes replaced by '0'
+    };
+    const Case cases[] = {
+        {"1a2B", 0x1A2B, 4},
+        {"  +ff/", 0xFF, 5},
+        {"\t-1", 0xFFFFFFFFu, 3},
+        {"0xAb", 0xAB, 4},
+        {"0xg", 0, 1},                  // only the 0 is a number
+        {"123456789", 0xFFFFFFFFu, 9},  // too large for 32 bits
+        {"-", 0, 0},
+        {"zz", 0, 0},
+        {" ", 0, 0},
+    };
+    for (const Case &c : cases) {
+        const std::string image = "head" + kPrefix + c.text;
+        std::string zeroed = image;
+        zeroed.replace(4 + kPrefix.size(), c.consumed, std::string(c.consumed, '0'));
+        std::uint32_t stored, computed, file;
+        const std::int32_t status = checkImage(image, stored, computed, file);
+        EXPECT_EQ(stored, c.value) << c.text;
+        EXPECT_EQ(computed, zlibCrc(zeroed)) << c.text;
+        EXPECT_EQ(status, computed == c.value ? 0 : 1) << c.text;
+    }
+}
+
+class MarkerFile : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::string path = dir.file("component.bin");
+};
+
+TEST_F(MarkerFile, EmptyOrMissingFile) {
+    writeBytes(path, "");
+    std::uint32_t stored = 1, computed = 2, file = 3;
+    EXPECT_EQ(GetFileCRC32(path.c_str()), 0u);
+    EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), &stored, &computed, &file), -1);
+    EXPECT_EQ(stored, 0u);
+    EXPECT_EQ(computed, 0u);
+    EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1);
+    const std::string missing = dir.file("missing.bin");
+    EXPECT_EQ(GetFileCRC32(missing.c_str()), 0u);
+    EXPECT_EQ(CheckFileInternalCRC32(missing.c_str(), &stored, &computed, nullptr), -1);
+    EXPECT_EQ(SetupFileInternalCRC32(missing.c_str()), -1);
+    EXPECT_EQ(GetFileCRC32(nullptr), 0u);
+    EXPECT_EQ(CheckFileInternalCRC32(nullptr, &stored, &computed, nullptr), -1);
+    // A folder is not a file.
+    EXPECT_EQ(GetFileCRC32(dir.path().string().c_str()), 0u);
+}
+
+TEST_F(MarkerFile, WholeFileChecksumAndCheckOfAFile) {
+    const std::string image = stamped(markedImage());
+    writeBytes(path, image);
+    EXPECT_EQ(GetFileCRC32(path.c_str()), zlibCrc(image));
+    std::uint32_t stored = 0, computed = 0, file = 0;
+    EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), &stored, &computed, &file), 0);
+    EXPECT_EQ(stored, computed);
+    EXPECT_EQ(file, zlibCrc(image));
+    writeBytes(path, image + "!");
+    EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), &stored, &computed, nullptr), 1);
+}
+
+TEST_F(MarkerFile, SetupThenCheckGivesZeroAndChangesOnlyTheDigits) {
+    const std::string image = markedImage("--------");
+    writeBytes(path, image);
+    ASSERT_EQ(SetupFileInternalCRC32(path.c_str()), 0);
+    const std::string after = readBytes(path);
+    ASSERT_EQ(after.size(), image.size());
+    const auto at = image.find(kPrefix) + kPrefix.size();
+    EXPECT_EQ(after.substr(0, at), image.substr(0, at));
+    EXPECT_EQ(after.substr(at + 8), image.substr(at + 8));
+    char expected[9];
+    std::string zeroed = image;
+    zeroed.replace(at, 8, "00000000");
+    std::snprintf(expected, sizeof expected, "%08X", static_cast<unsigned>(zlibCrc(zeroed)));
+    EXPECT_EQ(after.substr(at, 8), expected);  // upper case
+    std::uint32_t stored = 0, computed = 0;
+    EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), &stored, &computed, nullptr), 0);
+    // Stamping again is idempotent.
+    ASSERT_EQ(SetupFileInternalCRC32(path.c_str()), 0);
+    EXPECT_EQ(readBytes(path), after);
+}
+
+TEST_F(MarkerFile, SetupForcesTheZeroByteAfterTheDigits) {
+    std::string image = markedImage("0000000012");  // ten digits: the 9th byte becomes 0
+    writeBytes(path, image);
+    ASSERT_EQ(SetupFileInternalCRC32(path.c_str()), 0);
+    const std::string after = readBytes(path);
+    EXPECT_EQ(after[image.find(kPrefix) + kPrefix.size() + 8], '\0');
+    EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), nullptr, nullptr, nullptr), 0);
+}
+
+TEST_F(MarkerFile, SetupRefusesShortTailsAndNeverWritesBeyondTheFile) {
+    const std::string head = "twenty or more bytes ahead ";
+    // Fewer than nine bytes after the prefix: refused, file untouched.
+    for (std::size_t tail = 0; tail < 9; ++tail) {
+        const std::string image = head + kPrefix + std::string(tail, 'x');
+        writeBytes(path, image);
+        EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1) << tail;
+        EXPECT_EQ(readBytes(path), image) << tail;
+    }
+    // From nine on (less than the 32 written back otherwise): stamped, size kept.
+    for (std::size_t tail : {9u, 10u, 31u, 32u, 33u}) {
+        const std::string image = head + kPrefix + std::string(tail, 'x');
+        writeBytes(path, image);
+        EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), 0) << tail;
+        EXPECT_EQ(readBytes(path).size(), image.size()) << tail;
+        EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), nullptr, nullptr, nullptr), 0) << tail;
+    }
+}
+
+TEST_F(MarkerFile, SetupRefusesTinyFilesAndFilesWithoutMarker) {
+    const std::string tiny = kPrefix + "123";  // 19 bytes
+    writeBytes(path, tiny);
+    EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1);
+    EXPECT_EQ(readBytes(path), tiny);
+    const std::string plain(100, 'p');
+    writeBytes(path, plain);
+    EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1);
+    EXPECT_EQ(readBytes(path), plain);
+    EXPECT_EQ(SetupFileInternalCRC32(nullptr), -1);
+}
+
+}  // namespace

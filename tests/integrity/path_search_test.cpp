@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+#include "trl4/integrity.h"
+#include "trl4/os.h"
+
+namespace {
+
+using trl4::test::TempDir;
+using trl4::test::writeBytes;
+
+constexpr char kName[] = "component.so";
+
+class PathSearchTest : public ::testing::Test {
+  protected:
+    void SetUp() override { trl4::os::setMachineEnvironmentFile(envFile.c_str()); }
+    void TearDown() override { trl4::os::setMachineEnvironmentFile(nullptr); }
+
+    // The machine search path of the test.
+    void setPath(const std::vector<std::string> &entries) {
+        std::string text = "# machine environment\nLANG=C\nPATH=\"";
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            text += (i ? ":" : "") + entries[i];
+        writeBytes(envFile, text + "\"\n");
+    }
+    std::string holding(const std::string &name) {
+        const std::string d = dir.dir(name);
+        writeBytes(d + "/" + kName, "component");
+        return d;
+    }
+    static std::string in(const std::string &d) { return d + "/" + kName; }
+
+    TempDir dir;
+    std::string envFile = dir.file("environment");
+    char path[512] = {};
+};
+
+TEST_F(PathSearchTest, StartDirectoryComesFirstEvenWithATrailingSeparator) {
+    const std::string start = holding("start");
+    setPath({holding("p1")});
+    for (const std::string &given : {start, start + "/"}) {
+        PathSearch *h = FirstPathFname(given.c_str(), kName, path, sizeof path);
+        ASSERT_NE(h, nullptr) << given;
+        EXPECT_STREQ(path, in(start).c_str());
+        // Continuing goes on with the search path's first entry.
+        EXPECT_EQ(NextPathFName(h, kName, path, sizeof path), 1);
+        EXPECT_STREQ(path, in(dir.file("p1")).c_str());
+        EXPECT_EQ(NextPathFName(h, kName, path, sizeof path), 0);
+        ClosePathFName(h);
+    }
+}
+
+TEST_F(PathSearchTest, FoundInTheThirdEntryAndContinuedFromIt) {
+    const std::string empty1 = dir.dir("e1"), empty2 = dir.dir("e2"), empty4 = dir.dir("e4");
+    const std::string third = holding("third"), fifth = holding("fifth");
+    setPath({empty1, empty2, third, empty4, fifth, dir.file("none")});
+    PathSearch *h = FirstPathFname(dir.dir("start").c_str(), kName, path, sizeof path);
+    ASSERT_NE(h, nullptr);
+    EXPECT_STREQ(path, in(third).c_str());
+    EXPECT_EQ(NextPathFName(h, kName, path, sizeof path), 1);
+    EXPECT_STREQ(path, in(fifth).c_str());
+    // Nothing further: the path holds the last candidate tried.
+    EXPECT_EQ(NextPathFName(h, kName, path, sizeof path), 0);
+    EXPECT_STREQ(path, in(dir.file("none")).c_str());
+    // Exhausted: nothing is tried any more.
+    EXPECT_EQ(NextPathFName(h, kName, path, sizeof path), 0);
+    EXPECT_STREQ(path, "");
+    ClosePathFName(h);
+}
+
+TEST_F(PathSearchTest, NowhereGivesNull) {
+    setPath({dir.dir("a"), dir.dir("b")});
+    std::strcpy(path, "stale");
+    EXPECT_EQ(FirstPathFname(dir.dir("c").c_str(), kName, path, sizeof path), nullptr);
+    EXPECT_EQ(FirstPathFname(dir.dir("c").c_str(), nullptr, path, sizeof path), nullptr);
+    EXPECT_EQ(NextPathFName(nullptr, kName, path, sizeof path), 0);
+    EXPECT_STREQ(path, "");
+    ClosePathFName(nullptr);
+}
+
+TEST_F(PathSearchTest, WithoutStartDirectoryTheSearchPathBeginsAndContinuesFromItsSecondEntry) {
+    const std::string first = holding("first"), second = holding("second");
+    setPath({first, second});
+    for (const char *start : {static_cast<const char *>(nullptr), ""}) {
+        PathSearch *h = FirstPathFname(start, kName, path, sizeof path);
+        ASSERT_NE(h, nullptr);
+        EXPECT_STREQ(path, in(first).c_str());
+        EXPECT_EQ(NextPathFName(h, kName, path, sizeof path), 1);
+        EXPECT_STREQ(path, in(second).c_str());
+        ClosePathFName(h);
+    }
+}
+
+TEST_F(PathSearchTest, VariableReferencesAreTriedLiterally) {
+    const std::string real = holding("real");
+    ::setenv("TRL4_H2_DIR", real.c_str(), 1);
+    setPath({"%TRL4_H2_DIR%", "$TRL4_H2_DIR", "${TRL4_H2_DIR}", "%SystemRoot%/system32", real});
+    PathSearch *h = FirstPathFname(nullptr, kName, path, sizeof path);
+    ASSERT_NE(h, nullptr);
+    EXPECT_STREQ(path, in(real).c_str());
+    ClosePathFName(h);
+    ::unsetenv("TRL4_H2_DIR");
+}
+
+TEST_F(PathSearchTest, TheProcessPathIsNotConsulted) {
+    const std::string only = holding("only");
+    const std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", only.c_str(), 1);
+    setPath({dir.dir("x")});
+    EXPECT_EQ(FirstPathFname(nullptr, kName, path, sizeof path), nullptr);
+    ::setenv("PATH", saved.c_str(), 1);
+}
+
+TEST_F(PathSearchTest, AtMost255EntriesAreSearched) {
+    std::vector<std::string> entries(300, dir.file("absent"));
+    entries[254] = holding("last");  // the 255th entry
+    entries[255] = holding("beyond");
+    setPath(entries);
+    PathSearch *h = FirstPathFname(nullptr, kName, path, sizeof path);
+    ASSERT_NE(h, nullptr);
+    EXPECT_STREQ(path, in(dir.file("last")).c_str());
+    EXPECT_EQ(NextPathFName(h, kName, path, sizeof path), 0);
+    ClosePathFName(h);
+    // With a start directory it takes one of the 255 places.
+    h = FirstPathFname(dir.dir("s").c_str(), kName, path, sizeof path);
+    EXPECT_EQ(h, nullptr);
+    ClosePathFName(h);
+}
+
+TEST_F(PathSearchTest, ACandidateTooLongForTheBufferIsNotFoundAndNothingOverruns) {
+    const std::string deep = holding(std::string(200, 'd'));
+    const std::string near = holding("n");
+    setPath({deep, near});
+    // Room for the short candidate only, with guard bytes behind the buffer.
+    const std::size_t size = in(near).size() + 1;
+    std::vector<char> buffer(size + 16, '#');
+    PathSearch *h = FirstPathFname(nullptr, kName, buffer.data(), size);
+    ASSERT_NE(h, nullptr);
+    EXPECT_STREQ(buffer.data(), in(near).c_str());
+    for (std::size_t i = size; i < buffer.size(); ++i)
+        ASSERT_EQ(buffer[i], '#');
+    ClosePathFName(h);
+    // One byte less and nothing fits.
+    EXPECT_EQ(FirstPathFname(nullptr, kName, buffer.data(), size - 1), nullptr);
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_EQ(FirstPathFname(nullptr, kName, nullptr, 100), nullptr);
+}
+
+TEST_F(PathSearchTest, MissingOrOversizedSearchPathLeavesTheStartDirectoryOnly) {
+    const std::string start = holding("start");
+    const std::string other = holding("other");
+    trl4::os::setMachineEnvironmentFile(dir.file("no-such-file").c_str());
+    PathSearch *h = FirstPathFname(start.c_str(), kName, path, sizeof path);
+    ASSERT_NE(h, nullptr);
+    ClosePathFName(h);
+    EXPECT_EQ(FirstPathFname(dir.dir("empty").c_str(), kName, path, sizeof path), nullptr);
+    // A search path that does not fit in the text block is not used at all.
+    trl4::os::setMachineEnvironmentFile(envFile.c_str());
+    setPath({other, std::string(70000, 'x')});
+    EXPECT_EQ(FirstPathFname(dir.dir("empty").c_str(), kName, path, sizeof path), nullptr);
+    setPath({other, std::string(60000, 'x')});
+    h = FirstPathFname(dir.dir("empty").c_str(), kName, path, sizeof path);
+    EXPECT_NE(h, nullptr);
+    ClosePathFName(h);
+}
+
+TEST_F(PathSearchTest, QueryErrorsMoveOnFromTheStartButEndTheSearchPath) {
+    // A symbolic link to itself makes every query below it fail.
+    const std::string loop = dir.file("loop");
+    std::filesystem::create_directory_symlink(loop, loop);
+    const std::string found = holding("found");
+    setPath({found});
+    PathSearch *h = FirstPathFname(loop.c_str(), kName, path, sizeof path);
+    ASSERT_NE(h, nullptr);
+    EXPECT_STREQ(path, in(found).c_str());
+    ClosePathFName(h);
+    // Without a start directory the first search path entry takes its place.
+    setPath({loop, found});
+    h = FirstPathFname(nullptr, kName, path, sizeof path);
+    EXPECT_NE(h, nullptr);
+    ClosePathFName(h);
+    setPath({dir.dir("y"), loop, found});
+    EXPECT_EQ(FirstPathFname(nullptr, kName, path, sizeof path), nullptr);
+    setPath({dir.dir("x"), loop, found});
+    h = FirstPathFname(found.c_str(), kName, path, sizeof path);
+    ASSERT_NE(h, nullptr);
+    EXPECT_LT(NextPathFName(h, kName, path, sizeof path), 0);
+    ClosePathFName(h);
+}
+
+TEST_F(PathSearchTest, FoldersOfTheSameNameAreNotMatches) {
+    const std::string a = dir.dir("a");
+    dir.dir(std::string("a/") + kName);
+    setPath({a});
+    EXPECT_EQ(FirstPathFname(nullptr, kName, path, sizeof path), nullptr);
+}
+
+// The cutting of the text into entries, without any file system.
+std::vector<std::string> entriesOf(const char *start, const std::string &text) {
+    PathSearch *h = trl4::integrity::makePathSearch(start, text.data(), text.size(), ':');
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < trl4::integrity::searchEntryCount(h); ++i) {
+        out.emplace_back(trl4::integrity::searchEntry(h, i));
+    }
+    ClosePathFName(h);
+    return out;
+}
+
+using Entries = std::vector<std::string>;
+
+TEST(SearchEntries, CutAtTheSeparatorWithOneTrailingSeparatorRemoved) {
+    EXPECT_EQ(entriesOf(nullptr, "/a:/b/:c\\::/d//"), (Entries{"/a", "/b", "c", "", "/d/"}));
+    EXPECT_EQ(entriesOf("", "/a"), (Entries{"/a"}));
+    EXPECT_EQ(entriesOf(nullptr, ""), (Entries{""}));
+    EXPECT_EQ(entriesOf("/", ""), (Entries{"", ""}));
+    // The start directory is one entry even when it holds the separator.
+    EXPECT_EQ(entriesOf("/s:t/", "/a:"), (Entries{"/s:t", "/a", ""}));
+    // A zero byte ends the text.
+    EXPECT_EQ(entriesOf(nullptr, std::string("/a:/b\0:/c", 9)), (Entries{"/a", "/b"}));
+}
+
+TEST(SearchEntries, AtMost255EntriesAndTheLastOneEndsAtItsSeparator) {
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += "e" + std::to_string(i) + ":";
+    Entries entries = entriesOf(nullptr, text);
+    ASSERT_EQ(entries.size(), 255u);
+    EXPECT_EQ(entries.back(), "e254");
+    entries = entriesOf("/start", text);
+    ASSERT_EQ(entries.size(), 255u);
+    EXPECT_EQ(entries.front(), "/start");
+    EXPECT_EQ(entries.back(), "e253");
+    // A text too long for the block is not used.
+    EXPECT_EQ(entriesOf("/start", std::string(65535, 'y')), (Entries{"/start", ""}));
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+// crcstamp end to end: the built tool on scratch files.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "../integrity/test_files.h"
+#include "trl4/integrity.h"
+
+namespace {
+
+using trl4::test::markedImage;
+using trl4::test::readBytes;
+using trl4::test::TempDir;
+using trl4::test::writeBytes;
+
+struct ToolRun {
+    int status = -1;
+    std::string out, err;
+};
+
+class Crcstamp : public ::testing::Test {
+  protected:
+    ToolRun run(const std::string &arguments) {
+        const std::string out = dir.file("stdout"), err = dir.file("stderr");
+        const std::string command =
+            std::string("'") + CRCSTAMP + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
+        const int raw = std::system(command.c_str());
+        ToolRun r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = readBytes(out);
+        r.err = readBytes(err);
+        return r;
+    }
+    static std::string quoted(const std::string &path) { return "'" + path + "'"; }
+
+    TempDir dir;
+    std::string file = dir.file("component.so");
+};
+
+TEST_F(Crcstamp, StampThenCheckMatchesAndAChangedByteDiffers) {
+    writeBytes(file, markedImage());
+    ToolRun r = run(quoted(file));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::uint32_t stored = 0, computed = 0, whole = 0;
+    ASSERT_EQ(CheckFileInternalCRC32(file.c_str(), &stored, &computed, &whole), 0);
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "stored   %08X\ncomputed %08X\nfile     %08X\n",
+                  static_cast<unsigned>(stored), static_cast<unsigned>(computed),
+                  static_cast<unsigned>(whole));
+    r = run("--check " + quoted(file));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, "");
+
+    std::string bytes = readBytes(file);
+    bytes[2] = static_cast<char>(bytes[2] ^ 0x40);
+    writeBytes(file, bytes);
+    r = run("--check " + quoted(file));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("differs"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("stored   "), std::string::npos);
+}
+
+TEST_F(Crcstamp, FilesWithoutMarkerOrUnreadableAreRefusedWithAMessage) {
+    writeBytes(file, std::string(100, 'n'));
+    for (const std::string &mode :
+         {std::string(), std::string("--check "), std::string("--info ")}) {
+        ToolRun r = run(mode + quoted(file));
+        EXPECT_EQ(r.status, 2) << mode;
+        EXPECT_NE(r.err.find("no embedded checksum marker"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << mode;
+        r = run(mode + quoted(dir.file("missing")));
+        EXPECT_EQ(r.status, 2) << mode;
+        EXPECT_NE(r.err.find("no such file"), std::string::npos) << r.err;
+    }
+    // A marker too near the end to take the digits: refused, the file left as it was.
+    const std::string shortTail = std::string(20, 'h') + kCrcMarkerPrefix + "1234";
+    writeBytes(file, shortTail);
+    ToolRun r = run(quoted(file));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("fewer than 9 bytes"), std::string::npos) << r.err;
+    EXPECT_EQ(readBytes(file), shortTail);
+}
+
+TEST_F(Crcstamp, UsageErrorsPrintTheUsage) {
+    for (const char *arguments : {"", "--check", "--bogus x", "a b c", "--info a b"}) {
+        ToolRun r = run(arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_EQ(r.err.rfind("usage: crcstamp", 0), 0u) << arguments;
+    }
+}
+
+TEST_F(Crcstamp, InfoPrintsTheIdentificationLine) {
+    writeBytes(file, markedImage());
+    ASSERT_EQ(run(quoted(file)).status, 0);
+    char date[kFInfoDateSize];
+    GetFInfo(file.c_str(), nullptr, date, nullptr, nullptr);
+    char expected[256];
+    std::snprintf(expected, sizeof expected, "component.so, версия:n/a, дата:%s, CRC32=%08X\n",
+                  date, static_cast<unsigned>(GetFileCRC32(file.c_str())));
+    ToolRun r = run("--info " + quoted(file));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+    // A mismatch still identifies the file, and says so.
+    std::string bytes = readBytes(file);
+    bytes.back() = static_cast<char>(bytes.back() ^ 1);
+    writeBytes(file, bytes);
+    r = run("--info " + quoted(file));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind("component.so, версия:n/a, дата:", 0), 0u) << r.out;
+    EXPECT_NE(r.err.find("differs"), std::string::npos);
+}
+
+#ifdef TRL4_MATH_LIBRARY
+TEST_F(Crcstamp, InfoOnTheMathLibrary) {
+    ToolRun r = run(std::string("--info ") + quoted(TRL4_MATH_LIBRARY));
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string start = std::string(kMathLibraryFileName) + ", версия:1.0, дата:";
+    EXPECT_EQ(r.out.rfind(start, 0), 0u) << r.out;
+    char crc[32];
+    std::snprintf(crc, sizeof crc, ", CRC32=%08X\n",
+                  static_cast<unsigned>(GetFileCRC32(TRL4_MATH_LIBRARY)));
+    EXPECT_NE(r.out.find(crc), std::string::npos) << r.out;
+}
+#endif
+
+}  // namespace
