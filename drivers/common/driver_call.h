@@ -1,0 +1,109 @@
+// What every driver stand-in operation does around its work: refuse when the bench is
+// refused, take an injected fault, keep exceptions inside, and write one trace line.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "trl4sim/bench.h"
+#include "visa.h"
+
+namespace trl4drv {
+
+inline std::string traceArg(uint32_t v) {
+    return std::to_string(v);
+}
+inline std::string traceArg(int32_t v) {
+    return std::to_string(v);
+}
+inline std::string traceArg(uint16_t v) {
+    return std::to_string(v);
+}
+inline std::string traceArg(double v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.15g", v);
+    return text;
+}
+inline std::string traceArg(const char *s) {
+    if (s == nullptr) return "NULL";
+    std::string out = "\"";
+    for (const char *p = s; *p != '\0'; ++p) {
+        if (*p == '"' || *p == '\\') {
+            out += '\\';
+            out += *p;
+        } else if (*p == '\n') {
+            out += "\\n";
+        } else if (static_cast<unsigned char>(*p) < 0x20) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(*p));
+            out += hex;
+        } else {
+            out += *p;
+        }
+    }
+    return out + "\"";
+}
+inline std::string traceArg(const void *p) {
+    return p == nullptr ? "NULL" : "ptr";
+}
+
+template <typename... Args>
+std::string traceArgs(const Args &...args) {
+    std::string out;
+    ((out += (out.empty() ? "" : ", ") + traceArg(args)), ...);
+    return out;
+}
+
+// Copies text into a driver's fixed text buffer (size bytes), cut on a UTF-8 character
+// boundary so a reader never sees half a character.
+inline void copyText(char *dst, size_t size, std::string_view text) {
+    if (dst == nullptr || size == 0) return;
+    size_t n = text.size() < size - 1 ? text.size() : size - 1;
+    if (n < text.size()) {
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+            --n;
+    }
+    text.copy(dst, n);
+    dst[n] = '\0';
+}
+
+class Call {
+  public:
+    Call(const char *name, std::string args) : name_(name), args_(std::move(args)) {}
+
+    // Status the operation must return at once (bench refused, injected fault), or 0.
+    int32_t enter(bool evenWithoutBench = false) {
+        if (!evenWithoutBench && !trl4sim::current()) return VI_ERROR_SYSTEM_ERROR;
+        return trl4sim::injectedFault(name_);
+    }
+
+    void out(const std::string &text) { out_ += " " + text; }
+
+    int32_t done(int32_t status) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08X", static_cast<uint32_t>(status));
+        trl4sim::trace(std::string(name_) + "(" + args_ + ") -> " + code + out_);
+        return status;
+    }
+
+  private:
+    const char *name_;
+    std::string args_;
+    std::string out_;
+};
+
+// Runs body (returning a status) so that nothing it throws leaves the C interface; args
+// makes the trace text of the arguments.
+template <typename Args, typename Body>
+int32_t guarded(const char *name, Args args, Body body) noexcept {
+    try {
+        Call call(name, args());
+        return body(call);
+    } catch (...) {
+        return VI_ERROR_SYSTEM_ERROR;
+    }
+}
+
+}  // namespace trl4drv

@@ -1,0 +1,398 @@
+// Generator mezzanine driver stand-in: sessions, connection to a carrier position, the
+// calibration block with its EEPROM, offsets, self-test, revision and error texts.
+#include "ksptrl4_32.h"
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "../../common/driver_call.h"
+#include "kspbase.h"
+
+namespace {
+
+using trl4drv::Call;
+using trl4drv::guarded;
+using trl4drv::traceArgs;
+
+constexpr const char *kDriverRevision = "1.3.0";
+constexpr uint32_t kFirstHandle = 0x10001;
+
+struct Session {
+    ViSession rm = 0;
+    ViSession vi = 0;  // the driver's own VISA session to the carrier
+    std::string resource;
+    bool connected = false;
+    int position = 0;
+    // Handed out by address (0x3FFF0902), so it must not move while the session lives.
+    std::unique_ptr<trl4sim::Coefficients> coefficients =
+        std::make_unique<trl4sim::Coefficients>(trl4sim::kDefaultCoefficients);
+    double offsets[2] = {0, 0};
+    uint32_t allocated = 0;
+};
+
+std::mutex sessionsMutex;
+std::map<uint32_t, Session> sessions;
+uint32_t lastHandle = kFirstHandle - 1;
+
+// The bench's view of a session's mezzanine. Everything else comes from the session entry.
+struct Target {
+    Session *session = nullptr;
+    std::shared_ptr<const trl4sim::Bench> bench;
+    const trl4sim::Resource *resource = nullptr;
+    const trl4sim::Mezzanine *mezzanine = nullptr;
+};
+
+// Finds a session; with needConnected also its mezzanine on the bench. Holds no lock on
+// return: sessions live on one thread, as the front panel does.
+int32_t target(uint32_t handle, bool needConnected, Target &t) {
+    {
+        std::lock_guard lock(sessionsMutex);
+        auto it = sessions.find(handle);
+        if (handle == 0 || it == sessions.end()) return KSPTRL4_ERROR_SESSION;
+        t.session = &it->second;
+    }
+    if (!needConnected) return VI_SUCCESS;
+    if (!t.session->connected) return KSPTRL4_ERROR_NOT_CONNECTED;
+    t.bench = trl4sim::current();
+    if (!t.bench) return VI_ERROR_SYSTEM_ERROR;
+    t.resource = trl4sim::findResource(*t.bench, t.session->resource);
+    if (t.resource == nullptr || !t.resource->carrier) return KSPTRL4_ERROR_NO_MEZZANINE;
+    t.mezzanine = &t.resource->carrier->positions[static_cast<size_t>(t.session->position - 1)];
+    if (t.mezzanine->typeCode != trl4sim::kTypeGenerator) return KSPTRL4_ERROR_NO_MEZZANINE;
+    return VI_SUCCESS;
+}
+
+std::string lower(std::string_view s) {
+    std::string out;
+    for (char c : s)
+        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return out;
+}
+
+struct Message {
+    int32_t status;
+    const char *text;
+};
+
+constexpr Message kMessages[] = {
+    {VI_SUCCESS, "Успешное выполнение"},
+    {KSPTRL4_WARN_EEPROM_DEFAULTS,
+     "EEPROM не содержит коэффициентов, действуют коэффициенты по умолчанию"},
+    {KSPTRL4_ERROR_SESSION, "Недействительный сеанс драйвера ТРЛ4"},
+    {KSPTRL4_ERROR_PARAMETER, "Неверный параметр вызова драйвера ТРЛ4"},
+    {KSPTRL4_ERROR_NOT_CONNECTED, "Сеанс драйвера не подключен к мезонину"},
+    {KSPTRL4_ERROR_NO_MEZZANINE, "В указанной позиции носителя нет мезонина ТРЛ4"},
+    {KSPTRL4_ERROR_EEPROM, "Ошибка обмена с EEPROM мезонина"},
+    {KSPTRL4_ERROR_MEMORY, "Недостаточно памяти форм носителя"},
+    {KSPTRL4_ERROR_ATTRIBUTE, "Неизвестный атрибут драйвера ТРЛ4"},
+    {KSPTRL4_ERROR_SELF_TEST, "Самоконтроль обнаружил неисправность"},
+    {KSPTRL4_ERROR_NOT_SUPPORTED, "Операция не поддерживается"},
+    {KSPBASE_ERROR_PARAMETER, "Неверный параметр вызова драйвера носителя"},
+    {KSPBASE_ERROR_POSITION, "Неверный номер позиции мезонина (допустимы 1-4)"},
+    {KSPBASE_ERROR_NOT_CARRIER, "Ресурс не является носителем мезонинов"},
+    {KSPBASE_ERROR_ATTRIBUTE, "Неизвестный атрибут носителя"},
+    {VI_ERROR_SYSTEM_ERROR, "Ошибка системы ввода-вывода"},
+    {VI_ERROR_INV_OBJECT, "Недействительный сеанс VISA"},
+    {VI_ERROR_RSRC_LOCKED, "Ресурс заблокирован другим сеансом"},
+    {VI_ERROR_INV_EXPR, "Неверное выражение поиска ресурсов"},
+    {VI_ERROR_RSRC_NFOUND, "Ресурс не найден"},
+    {VI_ERROR_INV_RSRC_NAME, "Неверное имя ресурса"},
+    {VI_ERROR_INV_ACC_MODE, "Неверный режим доступа"},
+    {VI_ERROR_TMO, "Истекло время ожидания"},
+    {VI_ERROR_NSUP_ATTR, "Атрибут не поддерживается"},
+    {VI_ERROR_ATTR_READONLY, "Атрибут доступен только для чтения"},
+    {VI_ERROR_INV_LOCK_TYPE, "Неверный тип блокировки"},
+    {VI_ERROR_ALLOC, "Недостаточно памяти"},
+    {VI_ERROR_IO, "Ошибка ввода-вывода"},
+    {VI_ERROR_INV_FMT, "Неверная строка формата"},
+    {VI_ERROR_NSUP_FMT, "Формат не поддерживается"},
+    {VI_ERROR_USER_BUF, "Недействительный буфер пользователя"},
+    {VI_ERROR_RSRC_BUSY, "Ресурс занят"},
+    {VI_ERROR_SESN_NLOCKED, "Сеанс не удерживает блокировку"},
+    {VI_WARN_CONFIG_NLOADED, "Предупреждение: конфигурация ресурса не загружена"},
+    {VI_SUCCESS_DEV_NPRESENT, "Предупреждение: устройство не отвечает"},
+    {VI_SUCCESS_MAX_CNT, "Предупреждение: прочитано наибольшее число байтов"},
+};
+
+}  // namespace
+
+extern "C" {
+
+int32_t ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session) {
+    return guarded(
+        "ksptrl4_init", [&] { return traceArgs(rsrcName, idQuery, reset); },
+        [&](Call &call) {
+            if (session != nullptr) *session = 0;
+            if (int32_t st = call.enter()) return call.done(st);
+            if (session == nullptr) return call.done(KSPTRL4_ERROR_PARAMETER);
+            ViSession rm = 0;
+            ViSession vi = 0;
+            ViStatus st = viOpenDefaultRM(&rm);
+            if (st < 0) return call.done(st);
+            st = viOpen(rm, rsrcName, VI_NO_LOCK, 0, &vi);
+            if (st < 0) {
+                viClose(rm);
+                return call.done(st);
+            }
+            char name[VI_FIND_BUFLEN] = {};
+            viGetAttribute(vi, VI_ATTR_RSRC_NAME, name);
+            const auto bench = trl4sim::current();
+            const trl4sim::Resource *r = bench ? trl4sim::findResource(*bench, name) : nullptr;
+            if (r == nullptr || !r->carrier) {
+                viClose(rm);
+                return call.done(KSPTRL4_ERROR_NO_MEZZANINE);
+            }
+            std::lock_guard lock(sessionsMutex);
+            do {
+                ++lastHandle;
+            } while (lastHandle == 0 || sessions.count(lastHandle) != 0);
+            Session &s = sessions[lastHandle];
+            s.rm = rm;
+            s.vi = vi;
+            s.resource = name;
+            *session = lastHandle;
+            call.out("session=" + std::to_string(lastHandle));
+            return call.done(st);
+        });
+}
+
+int32_t ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t position,
+                        uint16_t idQuery, uint16_t reset) {
+    return guarded(
+        "ksptrl4_connect",
+        [&] { return traceArgs(session, carrierSession, position, idQuery, reset); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            Target t;
+            if (int32_t st = target(session, false, t)) return call.done(st);
+            if (position < 1 || position > 4) return call.done(KSPTRL4_ERROR_PARAMETER);
+            char name[VI_FIND_BUFLEN] = {};
+            if (ViStatus st = viGetAttribute(carrierSession, VI_ATTR_RSRC_NAME, name); st < 0) {
+                return call.done(st);
+            }
+            // The carrier session must be the carrier this session was opened for.
+            if (lower(name) != lower(t.session->resource)) {
+                return call.done(KSPTRL4_ERROR_PARAMETER);
+            }
+            t.session->connected = true;
+            t.session->position = position;
+            if (int32_t st = target(session, true, t)) {
+                t.session->connected = false;
+                return call.done(st);
+            }
+            *t.session->coefficients = trl4sim::kDefaultCoefficients;
+            t.session->offsets[0] = t.session->offsets[1] = 0;
+            t.session->allocated = 0;
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_alloc(uint32_t session, uint32_t size) {
+    return guarded(
+        "ksptrl4_alloc", [&] { return traceArgs(session, size); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            Target t;
+            if (int32_t st = target(session, true, t)) return call.done(st);
+            if (size > t.resource->carrier->memory) return call.done(KSPTRL4_ERROR_MEMORY);
+            t.session->allocated = size;
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_displacement(uint32_t session) {
+    return guarded(
+        "ksptrl4_displacement", [&] { return traceArgs(session); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            Target t;
+            if (int32_t st = target(session, true, t)) return call.done(st);
+            t.session->offsets[0] = t.mezzanine->offsets[0];
+            t.session->offsets[1] = t.mezzanine->offsets[1];
+            call.out("offsets=" + trl4drv::traceArg(t.session->offsets[0]) + "," +
+                     trl4drv::traceArg(t.session->offsets[1]));
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_get_attribute(uint32_t session, uint32_t attribute, void *value) {
+    return guarded(
+        "ksptrl4_get_attribute", [&] { return traceArgs(session, attribute); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            Target t;
+            if (int32_t st = target(session, false, t)) return call.done(st);
+            if (value == nullptr) return call.done(KSPTRL4_ERROR_PARAMETER);
+            switch (attribute) {
+                case KSPTRL4_ATTR_COEFF_BLOCK: {
+                    double *block = t.session->coefficients->data();
+                    std::memcpy(value, &block, sizeof block);
+                    return call.done(VI_SUCCESS);
+                }
+                case KSPTRL4_ATTR_OFFSET_CH1:
+                case KSPTRL4_ATTR_OFFSET_CH2: {
+                    const double v =
+                        t.session->offsets[attribute == KSPTRL4_ATTR_OFFSET_CH1 ? 0 : 1];
+                    std::memcpy(value, &v, sizeof v);
+                    call.out("value=" + trl4drv::traceArg(v));
+                    return call.done(VI_SUCCESS);
+                }
+                default:
+                    return call.done(KSPTRL4_ERROR_ATTRIBUTE);
+            }
+        });
+}
+
+int32_t ksptrl4_close(uint32_t session) {
+    return guarded(
+        "ksptrl4_close", [&] { return traceArgs(session); },
+        [&](Call &call) {
+            if (int32_t st = call.enter(true)) return call.done(st);
+            ViSession rm = 0;
+            {
+                std::lock_guard lock(sessionsMutex);
+                auto it = sessions.find(session);
+                if (session == 0 || it == sessions.end()) return call.done(KSPTRL4_ERROR_SESSION);
+                rm = it->second.rm;
+                sessions.erase(it);
+            }
+            viClose(rm);
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_revision_query(uint32_t session, char *driverRev, char *instrRev) {
+    return guarded(
+        "ksptrl4_revision_query", [&] { return traceArgs(session); },
+        [&](Call &call) {
+            // The driver's own revision is known without bench or session.
+            trl4drv::copyText(driverRev, KSPTRL4_TEXT_LEN, kDriverRevision);
+            trl4drv::copyText(instrRev, KSPTRL4_TEXT_LEN, "");
+            if (int32_t st = call.enter(true)) return call.done(st);
+            if (session == 0) return call.done(VI_SUCCESS);
+            Target t;
+            if (int32_t st = target(session, true, t)) return call.done(st);
+            std::string instrument = "ТРЛ4";
+            if (t.resource->idn) {
+                // Firmware revision: the fourth field of the carrier's identity reply.
+                std::string_view idn = *t.resource->idn;
+                for (int field = 0; field < 3 && !idn.empty(); ++field) {
+                    const size_t comma = idn.find(',');
+                    idn = comma == std::string_view::npos ? std::string_view()
+                                                          : idn.substr(comma + 1);
+                }
+                while (!idn.empty() && (idn.back() == '\n' || idn.back() == '\r')) {
+                    idn.remove_suffix(1);
+                }
+                if (!idn.empty()) instrument += ", " + std::string(idn);
+            }
+            trl4drv::copyText(instrRev, KSPTRL4_TEXT_LEN, instrument);
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_error_message(uint32_t session, int32_t status, char *text) {
+    return guarded(
+        "ksptrl4_error_message", [&] { return traceArgs(session, status); },
+        [&](Call &call) {
+            if (int32_t st = call.enter(true)) return call.done(st);
+            if (text == nullptr) return call.done(KSPTRL4_ERROR_PARAMETER);
+            std::string message;
+            for (const Message &m : kMessages) {
+                if (m.status == status) message = m.text;
+            }
+            if (message.empty()) {
+                char unknown[64];
+                std::snprintf(unknown, sizeof unknown, "Неизвестный код ошибки 0x%08X",
+                              static_cast<uint32_t>(status));
+                message = unknown;
+            }
+            if (status == VI_ERROR_SYSTEM_ERROR) {
+                if (const std::string why = trl4sim::refusal(); !why.empty()) {
+                    message += ": " + why;
+                }
+            }
+            trl4drv::copyText(text, KSPTRL4_TEXT_LEN, message);
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_self_test(uint32_t session, int16_t *result, char *message) {
+    return guarded(
+        "ksptrl4_self_test", [&] { return traceArgs(session); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            if (result == nullptr || message == nullptr) {
+                return call.done(KSPTRL4_ERROR_PARAMETER);
+            }
+            Target t;
+            if (int32_t st = target(session, true, t)) return call.done(st);
+            *result = t.mezzanine->selfTest.code;
+            trl4drv::copyText(message, KSPTRL4_TEXT_LEN, t.mezzanine->selfTest.message);
+            call.out("result=" + std::to_string(*result));
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_reset(uint32_t session) {
+    return guarded(
+        "ksptrl4_reset", [&] { return traceArgs(session); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            Target t;
+            if (int32_t st = target(session, true, t)) return call.done(st);
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_readFlash(uint32_t session) {
+    return guarded(
+        "ksptrl4_readFlash", [&] { return traceArgs(session); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            Target t;
+            if (int32_t st = target(session, true, t)) return call.done(st);
+            trl4sim::Coefficients stored{};
+            switch (trl4sim::readEeprom(*t.resource, t.session->position, stored)) {
+                case trl4sim::EepromState::Stored:
+                    *t.session->coefficients = stored;
+                    return call.done(VI_SUCCESS);
+                case trl4sim::EepromState::Blank:
+                    *t.session->coefficients = trl4sim::kDefaultCoefficients;
+                    return call.done(KSPTRL4_WARN_EEPROM_DEFAULTS);
+                case trl4sim::EepromState::Unreadable:
+                    break;
+            }
+            return call.done(KSPTRL4_ERROR_EEPROM);
+        });
+}
+
+int32_t ksptrl4_writeFlash(uint32_t session) {
+    return guarded(
+        "ksptrl4_writeFlash", [&] { return traceArgs(session); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            Target t;
+            if (int32_t st = target(session, true, t)) return call.done(st);
+            if (!trl4sim::writeEeprom(*t.resource, t.session->position, *t.session->coefficients)) {
+                return call.done(KSPTRL4_ERROR_EEPROM);
+            }
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_resetCoeff(uint32_t session) {
+    return guarded(
+        "ksptrl4_resetCoeff", [&] { return traceArgs(session); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            Target t;
+            if (int32_t st = target(session, true, t)) return call.done(st);
+            *t.session->coefficients = trl4sim::kDefaultCoefficients;
+            return call.done(VI_SUCCESS);
+        });
+}
+
+}  // extern "C"
