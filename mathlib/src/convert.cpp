@@ -105,36 +105,15 @@ KSPTRL4_AVX2 inline __m256d rounded4(__m256d x, const Lanes &l) {
     return _mm256_add_pd(v, _mm256_set1_pd(kHalf));
 }
 
-// Clamped in double so that the conversion only ever sees in-range values or NaN; a NaN
-// passes min/max unchanged (they return their second operand) and the instruction turns
-// it into 0x80000000, its defined "indefinite" result, which is then mapped below.
-template <bool Is16>
-KSPTRL4_AVX2 inline __m128i codes4(__m256d v) {
-    using W = Width<Is16>;
-    __m256d w = _mm256_min_pd(_mm256_set1_pd(W::kHighBound - 0.5), v);
-    w = _mm256_max_pd(_mm256_set1_pd(W::kLowBound), w);
-    const __m128i n = _mm256_cvttpd_epi32(w);
-    if constexpr (Is16) {
-        // Only a NaN gives a value below -32768.
-        const __m128i bad = _mm_cmpgt_epi32(_mm_set1_epi32(W::kLowCode), n);
-        return _mm_andnot_si128(bad, n);
-    } else {
-        // Below -8388607 are the low clip (-8388608) and NaN (INT32_MIN): keeping the low
-        // 24 bits gives 0x00800000 and 0.
-        const __m128i low = _mm_cmpgt_epi32(_mm_set1_epi32(-0x7FFFFF), n);
-        return _mm_andnot_si128(_mm_and_si128(low, _mm_set1_epi32(-0x1000000)), n);
-    }
-}
-
-template <bool Is16>
-KSPTRL4_AVX2 inline __m256d clipped4(__m256d v) {
-    const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), v);
-    return _mm256_cmp_pd(magnitude, _mm256_set1_pd(Width<Is16>::kHighBound), _CMP_GE_OQ);
-}
-
+// The vector instruction, unlike a C++ conversion, is defined for every input: a NaN or a
+// value beyond the int32 range gives 0x80000000. Lanes whose result lies outside the
+// in-range codes (clips, NaN, overflow) and, where the warning matters, lanes at full
+// scale are flagged, and the group of eight is redone sample by sample with the
+// comparisons in double. Clipping is rare in a waveform, so the common path stays short.
+//
 // Converts samples [0, count rounded down to 8) contiguously; returns how many it did.
 // Channel lanes alternate (even samples chan[0], odd chan[1]).
-template <bool Is16, class Sample>
+template <bool Is16, bool CheckHigh, class Sample>
 KSPTRL4_AVX2 std::ptrdiff_t convert_avx2(const Sample *samples, std::ptrdiff_t count,
                                          typename Width<Is16>::Code *codes, const Channel *chan,
                                          bool two, bool &warned) {
@@ -142,26 +121,34 @@ KSPTRL4_AVX2 std::ptrdiff_t convert_avx2(const Sample *samples, std::ptrdiff_t c
     const Channel &c1 = two ? chan[1] : chan[0];
     const Lanes l{_mm256_setr_pd(c0.base, c1.base, c0.base, c1.base),
                   _mm256_setr_pd(c0.gain, c1.gain, c0.gain, c1.gain)};
-    const bool anyWarn = c0.warn || c1.warn;
     const std::ptrdiff_t n8 = count & ~static_cast<std::ptrdiff_t>(7);
     for (std::ptrdiff_t i = 0; i < n8; i += 8) {
-        const __m256d va = rounded4<Is16>(load4(samples + i), l);
-        const __m256d vb = rounded4<Is16>(load4(samples + i + 4), l);
-        const __m128i a = codes4<Is16>(va);
-        const __m128i b = codes4<Is16>(vb);
+        const __m128i a = _mm256_cvttpd_epi32(rounded4<Is16>(load4(samples + i), l));
+        const __m128i b = _mm256_cvttpd_epi32(rounded4<Is16>(load4(samples + i + 4), l));
+        bool special;
         if constexpr (Is16) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(codes + i), _mm_packs_epi32(a, b));
+            // Saturation gives the clip codes; NaN and overflow give -32768 and are flagged
+            // with the low clips.
+            const __m128i n = _mm_packs_epi32(a, b);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(codes + i), n);
+            __m128i flag = _mm_cmpeq_epi16(n, _mm_set1_epi16(-0x8000));
+            if constexpr (CheckHigh)
+                flag = _mm_or_si128(flag, _mm_cmpeq_epi16(n, _mm_set1_epi16(0x7FFF)));
+            special = _mm_testz_si128(flag, flag) == 0;
         } else {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(codes + i), a);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(codes + i + 4), b);
+            const __m256i n = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(codes + i), n);
+            // At or beyond full scale (8388607 counts only when a high clip may warn).
+            const __m256i top = _mm256_set1_epi32(CheckHigh ? 0x7FFFFE : 0x7FFFFF);
+            const __m256i flag = _mm256_or_si256(
+                _mm256_cmpgt_epi32(_mm256_set1_epi32(-0x7FFFFF), n), _mm256_cmpgt_epi32(n, top));
+            special = _mm256_testz_si256(flag, flag) == 0;
         }
-        // Clipping is rare: the warning's finer test runs only on a group that clipped.
-        if (anyWarn && !warned) {
-            const __m256d clip = _mm256_or_pd(clipped4<Is16>(va), clipped4<Is16>(vb));
-            if (_mm256_movemask_pd(clip) != 0) {
-                for (std::ptrdiff_t k = i; k < i + 8; ++k)
-                    (void)code_of<Is16>(static_cast<double>(samples[k]), two ? chan[k & 1] : c0,
-                                        warned);
+        if (special) {
+            for (std::ptrdiff_t k = i; k < i + 8; ++k) {
+                const int32_t code =
+                    code_of<Is16>(static_cast<double>(samples[k]), two ? chan[k & 1] : c0, warned);
+                codes[k] = static_cast<typename Width<Is16>::Code>(code);
             }
         }
     }
@@ -181,8 +168,23 @@ int32_t convert(const Sample *samples, int32_t count, typename Width<Is16>::Code
     bool warned = false;
     std::ptrdiff_t done = 0;
 #ifdef KSPTRL4_VECTOR
-    if (step == 1 && have_avx2())
-        done = convert_avx2<Is16>(samples, count, codes, chan, two, warned);
+    if (have_avx2()) {
+        const bool checkHigh = chan[0].warn || (two && chan[1].warn);
+        const auto kernel =
+            checkHigh ? convert_avx2<Is16, true, Sample> : convert_avx2<Is16, false, Sample>;
+        if (step == 1) {
+            done = kernel(samples, count, codes, chan, two, warned);
+        } else {
+            // Strided output: convert a block contiguously on the stack, then spread it.
+            constexpr std::ptrdiff_t kBlock = 256;
+            typename Width<Is16>::Code block[kBlock];
+            for (; count - done >= kBlock; done += kBlock) {
+                kernel(samples + done, kBlock, block, chan, two, warned);
+                for (std::ptrdiff_t k = 0; k < kBlock; ++k)
+                    codes[(done + k) * step] = block[k];
+            }
+        }
+    }
 #endif
     convert_scalar<Is16>(samples, done, count, codes, step, chan, two, warned);
     return warned ? KSPTRL4_MATH_RANGE_WARNING : 0;

@@ -304,6 +304,48 @@ TEST(SampleToCode, StrideWritesEveryStepthElementOnly) {
     }
 }
 
+// Long strided runs (the blocked path) against the reference, with clips and NaN mixed in.
+TEST(SampleToCode, LongStridedRunsMatchReference) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> unit(-12.0, 12.0);
+    for (int32_t step : {2, 3, -1}) {
+        const std::size_t n = 1000;
+        std::vector<double> x(n);
+        for (double &s : x)
+            s = unit(rng);
+        x[300] = kNaN;
+        x[777] = -kInf;
+        std::vector<float> xf(x.begin(), x.end());
+        const std::size_t span = (n - 1) * static_cast<std::size_t>(step > 0 ? step : 1) + 1;
+        std::vector<int32_t> c24(span, 12345);
+        std::vector<int16_t> c16(span, 12345);
+        // A negative stride writes backwards from the last element.
+        const std::ptrdiff_t origin = step > 0 ? 0 : static_cast<std::ptrdiff_t>(span - 1);
+        const int32_t cnt = static_cast<int32_t>(n);
+        const int32_t s24 =
+            ksptrl4Math_double2cod24(5, 0.5, 1e6, x.data(), cnt, c24.data() + origin, step, 0.25);
+        const int32_t s16 =
+            ksptrl4Math_float2cod16(5, 0.5, 1e6, xf.data(), cnt, c16.data() + origin, step, 0.25);
+        bool w24 = false, w16 = false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::ptrdiff_t at = origin + static_cast<std::ptrdiff_t>(i) * step;
+            const auto r24 = ref::code(x[i], 0.5, 0.25, 1e6, 5, false);
+            const auto r16 = ref::code(static_cast<double>(xf[i]), 0.5, 0.25, 1e6, 5, true);
+            ASSERT_EQ(c24[static_cast<std::size_t>(at)], r24.code) << "step " << step << " i " << i;
+            ASSERT_EQ(c16[static_cast<std::size_t>(at)], r16.code) << "step " << step << " i " << i;
+            w24 |= r24.warned, w16 |= r16.warned;
+        }
+        EXPECT_TRUE(w24 && w16);  // the data clips beyond +-10
+        EXPECT_EQ(s24, kWarn);
+        EXPECT_EQ(s16, kWarn);
+        if (step == 2) {
+            for (std::size_t i = 1; i < span; i += 2) {
+                ASSERT_EQ(c24[i], 12345);
+            }
+        }
+    }
+}
+
 TEST(SampleToCode, TwoChannelsAlternateParametersAndShareTheWarning) {
     const int32_t modes[2] = {5, 1};
     const double zeros[2] = {0.0, 1.0};
