@@ -30,6 +30,7 @@ enum {
     UIE_BUSY = -15,              // panel is being discarded
     UIE_SCRIPT = -16,            // operator script missing or invalid
     UIE_VIEW = -17,              // requested view not available
+    UIE_OUT_OF_MEMORY = -18,
 };
 
 // Text for a status, for diagnostics.
@@ -161,8 +162,8 @@ class View;
 class Model;
 }  // namespace panel
 
-// Creates an interactive view; argc/argv stay valid for the run-time's life. Returns null
-// when the view cannot start (no display ...).
+// Creates an interactive view (the run-time owns and deletes it); argc/argv stay valid for
+// the run-time's life. Returns null when the view cannot start (no display ...).
 using PanelViewFactory = panel::View *(*)(panel::Model &model, int &argc, char **argv);
 
 // Takes the command line: --script FILE, --view headless|qt, --shots DIR; the rest passes to

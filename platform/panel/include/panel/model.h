@@ -83,13 +83,11 @@ struct Control {
     std::uint32_t textBackground = 0xFFFFFF;
     bool visible = true;
     bool dimmed = false;
-    bool defaultDimmed = false;
     std::string font = "Arial";
     std::string image;  // picture: file name under the program's resources folder
 
     std::vector<Item> items;  // ring, list box
-    std::vector<Item> defaultItems;
-    int index = -1;  // highlighted item (ring, list box) or shown page (tab)
+    int index = -1;           // highlighted item (ring, list box) or shown page (tab)
 
     std::vector<std::string> lines;  // text box
     int firstVisibleLine = 0;
@@ -169,7 +167,9 @@ class Model {
     View *view() const { return view_; }
 
     // ---- Program side ----
-    int addPanel(Panel panel);  // assigns and returns the handle; notifies Created
+    // Assigns and returns the handle; notifies Created unless told not to (a loader that
+    // builds a panel with its pages notifies once all exist).
+    int addPanel(Panel panel, bool notify = true);
     Panel *panel(int handle);
     const Panel *panel(int handle) const;
     std::vector<int> panelHandles() const;  // ascending

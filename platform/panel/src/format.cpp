@@ -1,0 +1,178 @@
+// Numbers as the panels show them and as the operator types them.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "panel/model.h"
+
+namespace panel {
+namespace {
+
+// Wide enough for %.15f of the largest double (309 digits before the point).
+constexpr std::size_t kBuffer = 400;
+
+std::string printf1(const char *format, int precision, double value) {
+    char buffer[kBuffer];
+    int n = std::snprintf(buffer, sizeof buffer, format, precision, value);
+    if (n < 0) return {};
+    return std::string(buffer, static_cast<std::size_t>(n) < sizeof buffer
+                                   ? static_cast<std::size_t>(n)
+                                   : sizeof buffer - 1);
+}
+
+std::string nonFinite(double value) {
+    if (std::isnan(value)) return "NaN";
+    return value < 0 ? "-Inf" : "Inf";
+}
+
+int clampPrecision(int precision) {
+    return precision < 0 ? 0 : (precision > 15 ? 15 : precision);
+}
+
+// "1.500000E+03" -> "1.500000E+3": the panels show the exponent without padding.
+std::string exponentForm(double value, int precision) {
+    std::string s = printf1("%.*E", precision, value);
+    std::size_t e = s.find('E');
+    if (e == std::string::npos || e + 2 > s.size()) return s;
+    std::string mantissa = s.substr(0, e);
+    char sign = s[e + 1];
+    std::size_t digits = e + 2;
+    while (digits + 1 < s.size() && s[digits] == '0')
+        ++digits;
+    return mantissa + "E" + sign + s.substr(digits);
+}
+
+std::string engineeringForm(double value, int precision) {
+    if (value == 0.0) return printf1("%.*f", precision, 0.0) + "E+0";
+    int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    int e3 = (exponent >= 0 ? exponent / 3 : -((-exponent + 2) / 3)) * 3;
+    // Rounding may carry the mantissa to 1000 (or log10 may land a hair low): settle it.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        double mantissa = value / std::pow(10.0, e3);
+        std::string text = printf1("%.*f", precision, mantissa);
+        double shown = std::fabs(std::strtod(text.c_str(), nullptr));
+        if (shown >= 1000.0) {
+            e3 += 3;
+            continue;
+        }
+        if (shown < 1.0 && e3 > -330) {
+            double lower = std::fabs(value / std::pow(10.0, e3 - 3));
+            if (lower < 1000.0 && std::fabs(std::strtod(printf1("%.*f", precision, lower).c_str(),
+                                                        nullptr)) < 1000.0) {
+                e3 -= 3;
+                continue;
+            }
+        }
+        char exp[16];
+        std::snprintf(exp, sizeof exp, "E%c%d", e3 < 0 ? '-' : '+', e3 < 0 ? -e3 : e3);
+        return text + exp;
+    }
+    return exponentForm(value, precision);
+}
+
+}  // namespace
+
+std::string formatNumber(double value, Format format, int precision) {
+    if (!std::isfinite(value)) return nonFinite(value);
+    precision = clampPrecision(precision);
+    switch (format) {
+        case Format::Integer:
+            return printf1("%.*f", 0, value);
+        case Format::Fixed:
+            return printf1("%.*f", precision, value);
+        case Format::Exponent:
+            return exponentForm(value, precision);
+        case Format::Engineering:
+            return engineeringForm(value, precision);
+    }
+    return printf1("%.*g", 6, value);
+}
+
+std::string formatValue(const Control &control) {
+    if (control.type == DataType::Text) return control.text;
+    if (control.type == DataType::Double) {
+        return formatNumber(control.number, control.format, control.precision);
+    }
+    if (control.type == DataType::None) return {};
+    return formatNumber(control.number, Format::Integer, 0);
+}
+
+bool parseNumber(std::string_view text, double &value, std::string *error) {
+    auto fail = [&](const char *why) {
+        if (error) *error = "'" + std::string(text) + "' " + why;
+        return false;
+    };
+    std::string_view s = text;
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    if (s.empty()) return fail("is not a number");
+    bool negative = false;
+    if (s.front() == '+' || s.front() == '-') {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    if (s.empty() ||
+        !((s.front() >= '0' && s.front() <= '9') || s.front() == '.' || s.front() == ',')) {
+        return fail("is not a number");
+    }
+    // A decimal comma is what an operator in this locale types; take it as the point.
+    std::string digits(s);
+    if (digits.find('.') == std::string::npos) {
+        auto comma = digits.find(',');
+        if (comma != std::string::npos) digits[comma] = '.';
+    }
+    double parsed = 0.0;
+    const char *first = digits.data();
+    const char *last = first + digits.size();
+    auto [end, ec] = std::from_chars(first, last, parsed, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) return fail("is out of range");
+    if (ec != std::errc() || end != last) return fail("is not a number");
+    if (!std::isfinite(parsed)) return fail("is out of range");
+    value = negative ? -parsed : parsed;
+    return true;
+}
+
+double typeMin(DataType type) {
+    switch (type) {
+        case DataType::Int:
+            return static_cast<double>(std::numeric_limits<int>::min());
+        case DataType::Short:
+            return -32768.0;
+        case DataType::UShort:
+            return 0.0;
+        case DataType::Double:
+            return -std::numeric_limits<double>::max();
+        default:
+            return 0.0;
+    }
+}
+
+double typeMax(DataType type) {
+    switch (type) {
+        case DataType::Int:
+            return static_cast<double>(std::numeric_limits<int>::max());
+        case DataType::Short:
+            return 32767.0;
+        case DataType::UShort:
+            return 65535.0;
+        case DataType::Double:
+            return std::numeric_limits<double>::max();
+        default:
+            return 0.0;
+    }
+}
+
+std::size_t utf8Length(std::string_view text) {
+    std::size_t count = 0;
+    for (char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+    }
+    return count;
+}
+
+}  // namespace panel

@@ -1,0 +1,133 @@
+// Pieces of text handling shared by the resource and script readers.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace panel::text {
+
+struct Token {
+    bool quoted = false;
+    std::string text;
+};
+
+inline bool validUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        std::size_t extra = 0;
+        char32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            code = c & 0x1Fu;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            code = c & 0x0Fu;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            code = c & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size()) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            auto d = static_cast<unsigned char>(s[i + k]);
+            if ((d & 0xC0) != 0x80) return false;
+            code = (code << 6) | (d & 0x3Fu);
+        }
+        static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+        if (code < kMin[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+// Splits a line into words and quoted texts; a '#' outside quotes ends it.
+inline bool tokenize(std::string_view line, std::vector<Token> &tokens, std::string &why) {
+    tokens.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            Token token{true, {}};
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char d = line[i++];
+                if (d == '"') {
+                    closed = true;
+                    break;
+                }
+                if (d == '\\') {
+                    if (i >= line.size()) break;
+                    char e = line[i++];
+                    switch (e) {
+                        case 'n':
+                            token.text += '\n';
+                            break;
+                        case 't':
+                            token.text += '\t';
+                            break;
+                        case '"':
+                            token.text += '"';
+                            break;
+                        case '\\':
+                            token.text += '\\';
+                            break;
+                        default:
+                            why = std::string("unknown escape '\\") + e + "' in text";
+                            return false;
+                    }
+                } else {
+                    token.text += d;
+                }
+            }
+            if (!closed) {
+                why = "text is not closed by '\"'";
+                return false;
+            }
+            if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
+                line[i] != '#') {
+                why = "text must be followed by a blank";
+                return false;
+            }
+            tokens.push_back(std::move(token));
+        } else {
+            Token token{false, {}};
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
+                   line[i] != '#') {
+                if (line[i] == '"') {
+                    why = "a quote inside a word";
+                    return false;
+                }
+                token.text += line[i++];
+            }
+            tokens.push_back(std::move(token));
+        }
+    }
+    return true;
+}
+
+inline bool isName(std::string_view s) {
+    if (s.empty() || s.size() > 63) return false;
+    auto alpha = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    };
+    if (!alpha(s[0])) return false;
+    for (char c : s) {
+        if (!alpha(c) && !(c >= '0' && c <= '9')) return false;
+    }
+    return true;
+}
+
+}  // namespace panel::text
