@@ -216,7 +216,8 @@ std::filesystem::path eepromFile(const Resource &resource, int position) {
 
 const Mezzanine *mezzanineAt(const Resource &resource, int position) {
     if (!resource.carrier || position < 1 || position > 4) return nullptr;
-    return &resource.carrier->positions[static_cast<size_t>(position - 1)];
+    const Mezzanine &m = resource.carrier->positions[static_cast<size_t>(position - 1)];
+    return m.typeCode == 0 ? nullptr : &m;
 }
 
 }  // namespace
