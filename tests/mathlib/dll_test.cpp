@@ -83,11 +83,11 @@ void conversions(HMODULE lib) {
     CHECK(c24[0] == 1500 && c24[1] == 10 && c24[2] == 3500);
     CHECK(f24x2(modes, zeros, gains, threef, 3, c24, 99, shifts) == 0);
     CHECK(c24[0] == 1500 && c24[1] == 10 && c24[2] == 3500);
-    const double far[2] = {-1e5, 1e5};
-    const float farf[2] = {-1e5f, 1e5f};
-    CHECK(d16x2(modes, zeros, gains, far, 2, c16, 0, shifts) == kWarn);
+    const double wide[2] = {-1e5, 1e5};
+    const float widef[2] = {-1e5f, 1e5f};
+    CHECK(d16x2(modes, zeros, gains, wide, 2, c16, 0, shifts) == kWarn);
     CHECK(c16[0] == -0x8000 && c16[1] == 3906);
-    CHECK(f16x2(modes, zeros, gains, farf, 2, c16, 0, shifts) == kWarn);
+    CHECK(f16x2(modes, zeros, gains, widef, 2, c16, 0, shifts) == kWarn);
     CHECK(static_cast<uint16_t>(c16[0]) == 0x8000u);
 }
 
