@@ -1,0 +1,82 @@
+// The Qt view: one widget per control of the model, kept in step with it. Widgets are
+// written only under signal blockers, so a value the program sets never comes back as
+// operator input; operator input goes only through the model's operator* entry points.
+#pragma once
+
+#include <QApplication>
+#include <QLabel>
+#include <QObject>
+#include <QPointer>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "panel/model.h"
+#include "panel/view.h"
+#include "widgets.h"
+
+namespace trl4::panelqt {
+
+class QtView final : public QObject, public panel::View {
+    Q_OBJECT
+  public:
+    // `ownedApp` is the application the view created (null when the program made its own).
+    QtView(panel::Model &model, std::unique_ptr<QApplication> ownedApp);
+    ~QtView() override;
+
+    const char *name() const override { return "qt"; }
+    bool interactive() const override { return true; }
+    void pump() override;
+    void panelChanged(int panel, panel::PanelChange change) override;
+    void controlChanged(int panel, int control, panel::ControlChange change) override;
+    void popupChanged(int panel, bool installed) override;
+    void showMessage(const std::string &title, const std::string &text) override;
+    int selectFile(const panel::FileRequest &request, std::string &path) override;
+    bool shot(int panel, const std::string &file, std::string &error) override;
+    panel::ScreenSize screen() const override;
+
+    // Looking at what the view drew (tests, screenshots). Null when not drawn.
+    PanelSurface *surface(int panel) const;
+    QWidget *body(int panel, int control) const;
+    QLabel *label(int panel, int control) const;
+
+    // Where picture controls find their files when the model names them relatively.
+    void setPictureFolder(const QString &folder) { pictureFolder_ = folder; }
+
+  private:
+    struct ControlWidgets {
+        panel::Kind kind = panel::Kind::Button;
+        QPointer<QWidget> body;
+        QPointer<QLabel> label;
+        std::vector<std::string> shownLines;  // text box: what the widget holds
+        std::string shownImage;               // picture: the file last asked for
+    };
+    struct PanelWidgets {
+        QPointer<PanelSurface> surface;
+        std::map<int, ControlWidgets> controls;
+    };
+
+    PanelWidgets *ensurePanel(int handle);
+    void buildControl(int panel, PanelWidgets &widgets, const panel::Control &control);
+    void connectOperator(int panel, const panel::Control &control, QWidget *body);
+    void syncPanel(int handle);
+    void syncControl(int panel, int control);
+    void syncLook(const panel::Panel &owner, const panel::Control &control, ControlWidgets &w);
+    void syncValue(const panel::Control &control, ControlWidgets &w);
+    void syncItems(const panel::Control &control, ControlWidgets &w);
+    void syncLines(const panel::Control &control, ControlWidgets &w);
+    void syncPages(int panel, const panel::Control &control, ControlWidgets &w);
+    void placeLabel(const panel::Control &control, QLabel &label);
+    void dropPanel(int handle);
+    QString picturePath(const std::string &image) const;
+    // After operator input the widget shows the model again, accepted or not.
+    void afterInput(int panel, int control, panel::Input result, const std::string &error);
+
+    panel::Model &model_;
+    std::unique_ptr<QApplication> app_;
+    std::map<int, PanelWidgets> panels_;
+    QString pictureFolder_;
+};
+
+}  // namespace trl4::panelqt
