@@ -156,7 +156,10 @@ KSPTRL4_AVX2 std::ptrdiff_t convert_avx2(const Sample *samples, std::ptrdiff_t c
 }
 
 bool have_avx2() {
-    static const bool yes = __builtin_cpu_supports("avx2") != 0;
+    static const bool yes = [] {
+        __builtin_cpu_init();  // independent of the order of load-time constructors
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
     return yes;
 }
 #endif

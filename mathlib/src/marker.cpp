@@ -23,7 +23,15 @@ struct VersionNote {
 };
 static_assert(sizeof(VersionNote) == 24, "note layout must have no padding of its own");
 
-__attribute__((section(".note.trl4.version"), used, aligned(4))) const VersionNote kVersionNote = {
+// A sanitizer's red zone after the note would become part of the note section.
+#if defined(__clang__)
+#define KSPTRL4_NOTE_UNPADDED __attribute__((no_sanitize("address")))
+#else
+#define KSPTRL4_NOTE_UNPADDED
+#endif
+
+__attribute__((section(".note.trl4.version"), used, aligned(4)))
+KSPTRL4_NOTE_UNPADDED const VersionNote kVersionNote = {
     5, 4, 1, {'T', 'R', 'L', '4', '\0', '\0', '\0', '\0'}, {'1', '.', '0', '\0'}};
 
 }  // namespace
