@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "crc32_engine.h"
 #include "test_files.h"
 #include "trl4/integrity.h"
 
@@ -69,6 +70,32 @@ TEST(Crc32, AgreesWithZlibOnRandomBuffersOfEveryAlignment) {
         const std::size_t n = random() % (pool.size() - 100);
         ASSERT_EQ(Crc32(pool.data() + offset, static_cast<std::int32_t>(n)),
                   crc32(0L, pool.data() + offset, static_cast<uInt>(n)));
+    }
+}
+
+TEST(Crc32, TableAndFoldingPathsAgreeWithZlibFromAnyRegister) {
+    std::mt19937 random(7);
+    std::vector<unsigned char> pool(5000);
+    for (auto &b : pool)
+        b = static_cast<unsigned char>(random());
+    for (std::size_t n = 0; n < 1200; n += 1 + n / 7) {
+        const std::size_t offset = random() % 64;
+        const auto *p = pool.data() + offset;
+        const auto expected = static_cast<std::uint32_t>(crc32(0L, p, static_cast<uInt>(n)));
+        ASSERT_EQ(~trl4::integrity::crcUpdateTable(0xFFFFFFFFu, p, n), expected) << n;
+        // Continuing from a register that is not the initial one.
+        const auto head = static_cast<std::uint32_t>(crc32(0L, p, 5));
+        const auto whole = static_cast<std::uint32_t>(crc32(0L, p, static_cast<uInt>(n + 5)));
+        ASSERT_EQ(~trl4::integrity::crcUpdate(~head, p + 5, n), whole) << n;
+    }
+    if (!trl4::integrity::crcFoldingAvailable()) GTEST_SKIP() << "no carry-less multiply";
+    for (std::size_t n = 64; n < 2000; n += 16) {
+        const std::size_t offset = random() % 64;
+        const auto *p = pool.data() + offset;
+        const auto reg = static_cast<std::uint32_t>(random());
+        ASSERT_EQ(trl4::integrity::crcUpdateFolded(reg, p, n),
+                  trl4::integrity::crcUpdateTable(reg, p, n))
+            << n;
     }
 }
 
