@@ -45,13 +45,20 @@ std::string exponentForm(double value, int precision) {
     return mantissa + "E" + sign + s.substr(digits);
 }
 
+// value / 10^e3 without the power itself under- or overflowing at the ends of the range.
+double scaled(double value, int e3) {
+    if (e3 < -300) return (value * 1e300) / std::pow(10.0, e3 + 300);
+    if (e3 > 300) return (value / 1e300) / std::pow(10.0, e3 - 300);
+    return value / std::pow(10.0, e3);
+}
+
 std::string engineeringForm(double value, int precision) {
     if (value == 0.0) return printf1("%.*f", precision, 0.0) + "E+0";
     int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
     int e3 = (exponent >= 0 ? exponent / 3 : -((-exponent + 2) / 3)) * 3;
     // Rounding may carry the mantissa to 1000 (or log10 may land a hair low): settle it.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        double mantissa = value / std::pow(10.0, e3);
+        double mantissa = scaled(value, e3);
         std::string text = printf1("%.*f", precision, mantissa);
         double shown = std::fabs(std::strtod(text.c_str(), nullptr));
         if (shown >= 1000.0) {
@@ -59,7 +66,7 @@ std::string engineeringForm(double value, int precision) {
             continue;
         }
         if (shown < 1.0 && e3 > -330) {
-            double lower = std::fabs(value / std::pow(10.0, e3 - 3));
+            double lower = std::fabs(scaled(value, e3 - 3));
             if (lower < 1000.0 && std::fabs(std::strtod(printf1("%.*f", precision, lower).c_str(),
                                                         nullptr)) < 1000.0) {
                 e3 -= 3;

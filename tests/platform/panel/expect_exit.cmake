@@ -1,0 +1,23 @@
+# Runs PROGRAM with an operator script and checks its exit status and, when given, that its
+# standard output / error contain the expected text.
+execute_process(
+    COMMAND ${PROGRAM} ${RESOURCE} --view headless --script ${SCRIPT}
+    RESULT_VARIABLE status
+    OUTPUT_VARIABLE out
+    ERROR_VARIABLE err)
+message("exit status ${status}\n--- stdout\n${out}--- stderr\n${err}")
+if(NOT status STREQUAL EXPECT)
+    message(FATAL_ERROR "expected exit status ${EXPECT}, got ${status}")
+endif()
+if(STDOUT_MATCH)
+    string(FIND "${out}" "${STDOUT_MATCH}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "standard output lacks: ${STDOUT_MATCH}")
+    endif()
+endif()
+if(STDERR_MATCH)
+    string(FIND "${err}" "${STDERR_MATCH}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "standard error lacks: ${STDERR_MATCH}")
+    endif()
+endif()
