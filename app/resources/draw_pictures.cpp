@@ -14,10 +14,10 @@
 
 namespace {
 
-constexpr int kSineWidth = 96;
+constexpr int kSineWidth = 64;
 constexpr int kSineHeight = 64;
-constexpr int kBusWidth = 96;
-constexpr int kBusHeight = 64;
+constexpr int kBusWidth = 84;
+constexpr int kBusHeight = 60;
 
 // A dark instrument screen with a graticule and a bright sine wave.
 QImage drawSineEmblem() {
@@ -103,7 +103,7 @@ QImage drawBusEmblem() {
 
     QFont font(QStringLiteral("Liberation Sans"));
     font.setBold(true);
-    font.setPixelSize(26);
+    font.setPixelSize(24);
     p.setFont(font);
     p.setPen(Qt::white);
     p.drawText(card.adjusted(10, 0, -10, 0), Qt::AlignCenter, QStringLiteral("VXI"));

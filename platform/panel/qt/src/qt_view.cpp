@@ -101,6 +101,9 @@ QtView::QtView(panel::Model &model, std::unique_ptr<QApplication> ownedApp)
 
 QtView::~QtView() {
     if (model_.view() == this) model_.setView(nullptr);
+    for (const QPointer<QWidget> &widget : doomed_)
+        delete widget.data();
+    doomed_.clear();
     for (auto &[handle, widgets] : panels_) {
         if (widgets.surface && widgets.surface->parentWidget() == nullptr) delete widgets.surface;
     }
@@ -111,6 +114,9 @@ void QtView::pump() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     // Widgets of discarded panels go here, outside any handler of theirs.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    doomed_.erase(std::remove_if(doomed_.begin(), doomed_.end(),
+                                 [](const QPointer<QWidget> &w) { return w.isNull(); }),
+                  doomed_.end());
 }
 
 PanelSurface *QtView::surface(int panel) const {
@@ -441,7 +447,8 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
     if (w.label) {
         const QString caption = mnemonicText(qs(control.label));
         w.label->setText(caption);
-        w.label->setFont(panelFont(control.font));
+        // Labels are in the panel's face even where the text is monospaced.
+        w.label->setFont(panelFont("Arial"));
         w.label->setEnabled(!control.dimmed);
         placeLabel(control, *w.label);
         w.label->setVisible(control.visible && !control.label.empty());
@@ -570,6 +577,10 @@ void QtView::syncPages(int panel, const Control &control, ControlWidgets &w) {
         QPalette palette = surface->palette();
         palette.setColor(QPalette::Window, rgb(model->background));
         surface->setPalette(palette);
+        // The tab lays out the shown page; the others keep the model's size meanwhile.
+        if (tabs.currentWidget() != surface) {
+            surface->setSizeFromModel(model->geometry.width, model->geometry.height);
+        }
         ++index;
     }
     while (tabs.count() > index)
@@ -602,6 +613,7 @@ void QtView::dropPanel(int handle) {
     if (surface) {
         surface->hide();
         surface->deleteLater();
+        doomed_.emplace_back(surface.data());
     }
 }
 

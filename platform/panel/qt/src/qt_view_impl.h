@@ -76,6 +76,8 @@ class QtView final : public QObject, public panel::View {
     panel::Model &model_;
     std::unique_ptr<QApplication> app_;
     std::map<int, PanelWidgets> panels_;
+    // Surfaces of discarded panels waiting for deletion; deleted with the view at the latest.
+    std::vector<QPointer<QWidget>> doomed_;
     QString pictureFolder_;
 };
 

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabBar>
@@ -14,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -171,6 +177,27 @@ panel::Panel popupPanel() {
     ok.label = "Ввести";
     p.controls.push_back(ok);
     return p;
+}
+
+// Runs `answer` on the modal dialog once it is up, as an operator would; closes whatever is
+// modal if the expected dialog never shows, so a fault cannot hang the test.
+template <typename Dialog>
+void whenModal(std::function<void(Dialog &)> answer) {
+    auto *timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, answer] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *dialog = qobject_cast<Dialog *>(modal)) {
+            timer->stop();
+            timer->deleteLater();
+            answer(*dialog);
+        } else if (++*tries > 200) {
+            timer->stop();
+            timer->deleteLater();
+            if (modal != nullptr) modal->close();
+        }
+    });
+    timer->start(10);
 }
 
 class ViewTest : public ::testing::Test {
@@ -599,6 +626,69 @@ TEST_F(ViewTest, ShotWritesTheWholePanel) {
     EXPECT_NE(error.find("9999"), std::string::npos);
     EXPECT_FALSE(view->shot(main, "/proc/no-such-dir/x.png", error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST_F(ViewTest, MessageBoxShowsTitleAndTextAndWaitsForTheOperator) {
+    QString title;
+    QString text;
+    bool modal = false;
+    whenModal<QMessageBox>([&](QMessageBox &box) {
+        title = box.windowTitle();
+        text = box.text();
+        modal = box.windowModality() == Qt::ApplicationModal;
+        box.button(QMessageBox::Ok)->click();
+    });
+    view->showMessage("ТРЛ4", "Не найден файл ksptrl4_math\nРабота в демонстрационном режиме");
+    EXPECT_EQ(title, QStringLiteral("ТРЛ4"));
+    EXPECT_EQ(text,
+              QStringLiteral("Не найден файл ksptrl4_math\nРабота в демонстрационном режиме"));
+    EXPECT_TRUE(modal);
+    EXPECT_TRUE(delivered().empty());
+}
+
+TEST_F(ViewTest, FileDialogAnswersExistingNewAndCancelled) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString existing = dir.filePath(QStringLiteral("trl4.log"));
+    {
+        QFile file(existing);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    panel::FileRequest request;
+    request.startDirectory = dir.path().toStdString();
+    request.defaultFileSpec = "*.log";
+    request.fileTypeList = "*.log;*.txt";
+    request.title = "Файл протокола";
+    request.buttonLabel = "Выбрать";
+
+    QStringList filters;
+    QString title;
+    whenModal<QFileDialog>([&](QFileDialog &dialog) {
+        filters = dialog.nameFilters();
+        title = dialog.windowTitle();
+        dialog.selectFile(existing);
+        QMetaObject::invokeMethod(&dialog, "accept");
+    });
+    std::string path;
+    EXPECT_EQ(view->selectFile(request, path), VAL_EXISTING_FILE_SELECTED);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(path)), QFileInfo(existing));
+    EXPECT_EQ(title, QStringLiteral("Файл протокола"));
+    ASSERT_FALSE(filters.isEmpty());
+    EXPECT_EQ(filters.first(), QStringLiteral("*.log"));
+    EXPECT_TRUE(filters.contains(QStringLiteral("*.txt")));
+
+    const QString fresh = dir.filePath(QStringLiteral("поверка 2.log"));
+    whenModal<QFileDialog>([&](QFileDialog &dialog) {
+        dialog.selectFile(fresh);
+        QMetaObject::invokeMethod(&dialog, "accept");
+    });
+    EXPECT_EQ(view->selectFile(request, path), VAL_NEW_FILE_SELECTED);
+    EXPECT_EQ(QString::fromStdString(path), QDir::toNativeSeparators(fresh));
+
+    path = "stale";
+    whenModal<QFileDialog>([](QFileDialog &dialog) { dialog.reject(); });
+    EXPECT_EQ(view->selectFile(request, path), VAL_NO_FILE_SELECTED);
+    EXPECT_TRUE(path.empty());
 }
 
 }  // namespace
