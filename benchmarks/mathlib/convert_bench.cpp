@@ -184,7 +184,8 @@ BENCHMARK(BM_cod24_2val)->SIZES;
 BENCHMARK(BM_cod16_2val)->SIZES;
 BENCHMARK(BM_ADCcod2val)->SIZES;
 
-// Remembers each run's time per sample so the ratio table can be printed afterwards.
+// Remembers each run's CPU time (steadier than wall time on a shared machine) so the ratio table
+// can be printed afterwards.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run> &runs) override {
@@ -194,7 +195,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
             const auto slash = name.rfind('/');
             const std::string base = name.substr(0, slash);
             const std::string size = slash == std::string::npos ? "" : name.substr(slash + 1);
-            perSample_[size][base] = r.GetAdjustedRealTime();
+            perSample_[size][base] = r.GetAdjustedCPUTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }

@@ -108,10 +108,10 @@ KSPTRL4_AVX2 inline __m256d rounded4(__m256d x, const Lanes &l) {
 // The vector instruction, unlike a C++ conversion, is defined for every input: a NaN or a
 // value beyond the int32 range gives 0x80000000. Lanes whose result lies outside the
 // in-range codes (clips, NaN, overflow) and, where the warning matters, lanes at full
-// scale are flagged, and the group of eight is redone sample by sample with the
+// scale are flagged, and the group is redone sample by sample with the
 // comparisons in double. Clipping is rare in a waveform, so the common path stays short.
 //
-// Converts samples [0, count rounded down to 8) contiguously; returns how many it did.
+// Converts samples [0, count rounded down to 16) contiguously; returns how many it did.
 // Channel lanes alternate (even samples chan[0], odd chan[1]).
 template <bool Is16, bool CheckHigh, class Sample>
 KSPTRL4_AVX2 std::ptrdiff_t convert_avx2(const Sample *samples, std::ptrdiff_t count,
@@ -121,38 +121,41 @@ KSPTRL4_AVX2 std::ptrdiff_t convert_avx2(const Sample *samples, std::ptrdiff_t c
     const Channel &c1 = two ? chan[1] : chan[0];
     const Lanes l{_mm256_setr_pd(c0.base, c1.base, c0.base, c1.base),
                   _mm256_setr_pd(c0.gain, c1.gain, c0.gain, c1.gain)};
-    const std::ptrdiff_t n8 = count & ~static_cast<std::ptrdiff_t>(7);
-    for (std::ptrdiff_t i = 0; i < n8; i += 8) {
-        const __m128i a = _mm256_cvttpd_epi32(rounded4<Is16>(load4(samples + i), l));
-        const __m128i b = _mm256_cvttpd_epi32(rounded4<Is16>(load4(samples + i + 4), l));
-        bool special;
-        if constexpr (Is16) {
-            // Saturation gives the clip codes; NaN and overflow give -32768 and are flagged
-            // with the low clips.
-            const __m128i n = _mm_packs_epi32(a, b);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(codes + i), n);
-            __m128i flag = _mm_cmpeq_epi16(n, _mm_set1_epi16(-0x8000));
-            if constexpr (CheckHigh)
-                flag = _mm_or_si128(flag, _mm_cmpeq_epi16(n, _mm_set1_epi16(0x7FFF)));
-            special = _mm_testz_si128(flag, flag) == 0;
-        } else {
-            const __m256i n = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
-            _mm256_storeu_si256(reinterpret_cast<__m256i *>(codes + i), n);
-            // At or beyond full scale (8388607 counts only when a high clip may warn).
-            const __m256i top = _mm256_set1_epi32(CheckHigh ? 0x7FFFFE : 0x7FFFFF);
-            const __m256i flag = _mm256_or_si256(
-                _mm256_cmpgt_epi32(_mm256_set1_epi32(-0x7FFFFF), n), _mm256_cmpgt_epi32(n, top));
-            special = _mm256_testz_si256(flag, flag) == 0;
+    // Groups of sixteen: one test of the flags per group.
+    constexpr std::ptrdiff_t kGroup = 16;
+    const std::ptrdiff_t whole = count - count % kGroup;
+    for (std::ptrdiff_t i = 0; i < whole; i += kGroup) {
+        __m256i flags = _mm256_setzero_si256();
+        for (std::ptrdiff_t j = i; j < i + kGroup; j += 8) {
+            const __m128i a = _mm256_cvttpd_epi32(rounded4<Is16>(load4(samples + j), l));
+            const __m128i b = _mm256_cvttpd_epi32(rounded4<Is16>(load4(samples + j + 4), l));
+            if constexpr (Is16) {
+                // Saturation gives the clip codes; NaN and overflow give -32768 and are
+                // flagged with the low clips.
+                const __m128i n = _mm_packs_epi32(a, b);
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(codes + j), n);
+                __m128i flag = _mm_cmpeq_epi16(n, _mm_set1_epi16(-0x8000));
+                if constexpr (CheckHigh)
+                    flag = _mm_or_si128(flag, _mm_cmpeq_epi16(n, _mm_set1_epi16(0x7FFF)));
+                flags = _mm256_or_si256(flags, _mm256_castsi128_si256(flag));
+            } else {
+                const __m256i n = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
+                _mm256_storeu_si256(reinterpret_cast<__m256i *>(codes + j), n);
+                // At or beyond full scale (8388607 counts only when a high clip may warn).
+                const __m256i top = _mm256_set1_epi32(CheckHigh ? 0x7FFFFE : 0x7FFFFF);
+                flags = _mm256_or_si256(flags, _mm256_cmpgt_epi32(_mm256_set1_epi32(-0x7FFFFF), n));
+                flags = _mm256_or_si256(flags, _mm256_cmpgt_epi32(n, top));
+            }
         }
-        if (special) {
-            for (std::ptrdiff_t k = i; k < i + 8; ++k) {
+        if (_mm256_testz_si256(flags, flags) == 0) {
+            for (std::ptrdiff_t k = i; k < i + kGroup; ++k) {
                 const int32_t code =
                     code_of<Is16>(static_cast<double>(samples[k]), two ? chan[k & 1] : c0, warned);
                 codes[k] = static_cast<typename Width<Is16>::Code>(code);
             }
         }
     }
-    return n8;
+    return whole;
 }
 
 bool have_avx2() {
