@@ -1,0 +1,48 @@
+// Callbacks the panel resource binds by name, and the table that hands them to the run-time.
+#ifndef TRL4_APP_CALLBACKS_H
+#define TRL4_APP_CALLBACKS_H
+
+#include "userint.h"
+
+// Panel callbacks.
+int mpCB(int panel, int event, void *callbackData, int eventData1, int eventData2);
+int closePanelCB(int panel, int event, void *callbackData, int eventData1, int eventData2);
+int chlpCB(int panel, int event, void *callbackData, int eventData1, int eventData2);
+
+// Control callbacks of the shell.
+#define TRL4_CONTROL_CALLBACK(name) \
+    int name(int panel, int control, int event, void *callbackData, int eventData1, int eventData2)
+TRL4_CONTROL_CALLBACK(mp_exit);
+TRL4_CONTROL_CALLBACK(exit_yes);
+TRL4_CONTROL_CALLBACK(exit_no);
+TRL4_CONTROL_CALLBACK(aboutCB);
+TRL4_CONTROL_CALLBACK(closePCB);
+TRL4_CONTROL_CALLBACK(closeSp);
+TRL4_CONTROL_CALLBACK(showLog);
+TRL4_CONTROL_CALLBACK(errMessOk);
+TRL4_CONTROL_CALLBACK(startTest);
+
+// Callbacks whose work comes with the session, calibration, verification and test tasks;
+// until then each returns 0 and does nothing.
+TRL4_CONTROL_CALLBACK(selftestCB);
+TRL4_CONTROL_CALLBACK(selMezonin);
+TRL4_CONTROL_CALLBACK(resetCB);
+TRL4_CONTROL_CALLBACK(displacementCB);
+TRL4_CONTROL_CALLBACK(resetCf);
+TRL4_CONTROL_CALLBACK(calibrCB);
+TRL4_CONTROL_CALLBACK(readEEPROM);
+TRL4_CONTROL_CALLBACK(writeEEPROM);
+TRL4_CONTROL_CALLBACK(selFName);
+TRL4_CONTROL_CALLBACK(povFCB);
+TRL4_CONTROL_CALLBACK(povFallCB);
+TRL4_CONTROL_CALLBACK(povUCB);
+TRL4_CONTROL_CALLBACK(povUallCB);
+TRL4_CONTROL_CALLBACK(vpOk);
+TRL4_CONTROL_CALLBACK(CancelVP);
+TRL4_CONTROL_CALLBACK(testCB);
+
+// Hands every callback above (and the generator's test2CB) to the panel run-time, so
+// the resource can bind them by name. Returns the run-time's status.
+int RegisterAppCallbacks();
+
+#endif

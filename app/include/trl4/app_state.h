@@ -1,0 +1,49 @@
+// The application state of the front panel: globals that live for the whole run, start
+// zeroed, and are touched only on the user-interface thread (inside callbacks).
+#ifndef TRL4_APP_STATE_H
+#define TRL4_APP_STATE_H
+
+#include <cstdint>
+
+struct InstrumentEntry;
+
+// Panel handles: loaded panels, and the two pages of MP.TAB (CP page 0, PP page 1).
+extern int ST, ABOUT, EXIT_POPUP, VP, MP, CHLP, CP, PP;
+
+// Driver sessions; 0 = none (demo mode while generatorSession is 0).
+extern uint32_t generatorSession;
+extern uint32_t carrierSession;
+
+// The carrier the operator chose in the selection dialog; null = none.
+extern InstrumentEntry *currentInstrument;
+
+// The exit question: (exitRequested, quitConfirmed), each 0 or 1.
+extern int16_t exitRequested;
+extern int16_t quitConfirmed;
+
+// Crate, slot and mezzanine of the open session (0 until one is chosen), and the type
+// code of each mezzanine position 1-4.
+extern uint16_t crateAddr, slotNum, mezNum;
+extern int32_t mezTypes[4];
+
+// Calibration: the driver's record (null while no session), the output offsets, and the
+// working copy shown on the calibration page.
+inline constexpr int kCoeffCount = 6;
+extern double *coeffRec;
+extern double zeroU1, zeroU2;
+extern double coeffWork[kCoeffCount];
+
+// The pending measuring point and who asked for it.
+extern int32_t measKind;    // 0 amplitude, 1 frequency
+extern double refFreq;      // Hz
+extern int32_t calibrMode;  // 1 calibration, 0 verification
+extern double povNominal;
+extern int32_t vpResult;  // 0 waiting, 1 accepted, -1 cancelled
+
+// The protocol file: handle (0 = none open), its remembered name, the section last written.
+inline constexpr int kLogFileNameSize = 260;
+extern int logFile;
+extern char logFileName[kLogFileNameSize];
+extern int32_t logSection;
+
+#endif

@@ -1,0 +1,142 @@
+// Start-up, main loop and shutdown of the front panel.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "kspbase.h"
+#include "ksptrl4_32.h"
+#include "p_trl4.h"
+#include "select.h"
+#include "si.h"
+#include "trl4/app.h"
+#include "trl4/app_callbacks.h"
+#include "trl4/app_state.h"
+#include "trl4/integrity.h"
+#include "userint.h"
+
+namespace {
+
+constexpr const char *kResourceFile = "p_trl4.uir";
+constexpr const char *kShellTitle = "Приборная панель носителя мезонинов";
+
+}  // namespace
+
+bool LoadAppPanels() {
+    struct Load {
+        int *handle;
+        int resourceId;
+    };
+    const Load loads[] = {{&ST, uir::ST}, {&ABOUT, uir::ABOUT}, {&EXIT_POPUP, uir::EXIT_POPUP},
+                          {&VP, uir::VP}, {&MP, uir::MP},       {&CHLP, uir::CHLP}};
+    for (const Load &load : loads) {
+        *load.handle = LoadPanel(0, kResourceFile, load.resourceId);
+        if (*load.handle < 0) return false;
+    }
+    GetPanelHandleFromTabPage(MP, MP_TAB, 0, &CP);
+    GetPanelHandleFromTabPage(MP, MP_TAB, 1, &PP);
+    return true;
+}
+
+namespace {
+
+void fillVersions() {
+    char driverRev[KSPTRL4_TEXT_LEN] = "";
+    char instrRev[KSPTRL4_TEXT_LEN] = "";
+    ksptrl4_revision_query(generatorSession, driverRev, instrRev);
+    driverRev[sizeof driverRev - 1] = '\0';
+    SetCtrlVal(ABOUT, ABOUT_DRVR_VERSION, driverRev);
+    SetCtrlVal(ABOUT, ABOUT_SOFT_VERSION, kSoftwareVersion);
+}
+
+// Finds the math library from the working directory along the search path, warns when its
+// embedded checksum is wrong, and shows its version, date and checksum.
+void checkMathLibrary() {
+    char cwd[PATH_MAX] = "";
+    if (getcwd(cwd, sizeof cwd) == nullptr) cwd[0] = '\0';
+    char path[PATH_MAX + 64] = "";
+    PathSearch *search = FirstPathFname(cwd, kMathLibraryFileName, path, sizeof path);
+    if (search == nullptr) return;
+    uint32_t stored = 0, computed = 0, fileCrc = 0;
+    const int result = CheckFileInternalCRC32(path, &stored, &computed, &fileCrc);
+    if (result == 1) {
+        char warning[128];
+        std::snprintf(warning, sizeof warning, "Некорректная контрольная сумма\nфайла %s!",
+                      kMathLibraryFileName);
+        MessagePopup("ВНИМАНИЕ!", warning);
+    }
+    if (result == 0 || result == 1) {
+        char version[kFInfoVersionSize] = "", date[kFInfoDateSize] = "";
+        GetFInfo(path, version, date, nullptr, nullptr);
+        char line[256];
+        std::snprintf(line, sizeof line, "%s, версия:%s, дата:%s, CRC32=%08X", kMathLibraryFileName,
+                      version, date, fileCrc);
+        SetCtrlVal(ABOUT, ABOUT_CERT_MSG, line);
+    }
+    ClosePathFName(search);
+}
+
+void startUp() {
+    if (FindVISAinstruments() <= 0)
+        MessagePopup(kShellTitle, "Инструмент не найден.\nПанель запускается в демо-режиме.");
+    DisplayPanel(MP);
+    currentInstrument = SelectInstrument("Выбор инструмента");
+    // Opening the session to the chosen carrier arrives with the session task; until then
+    // the choice is remembered and the panel runs in demo mode.
+    fillVersions();
+    checkMathLibrary();
+    exitRequested = 0;
+    ShowCoeffs();
+}
+
+// With TRL4_STARTUP_PROBE set the program reports when its loop first runs and then shuts
+// down normally: start-up is measured from outside without an operator.
+bool startupProbe() {
+    if (std::getenv("TRL4_STARTUP_PROBE") == nullptr) return false;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::printf("trl4-ready %lld\n",
+                static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+    std::fflush(stdout);
+    return true;
+}
+
+void mainLoop() {
+    bool first = true;
+    do {
+        ProcessSystemEvents();
+        if (exitRequested == 1) DisplayPanel(EXIT_POPUP);
+        if (first && startupProbe()) quitConfirmed = 1;
+        first = false;
+    } while (quitConfirmed != 1);
+}
+
+void shutDown() {
+    if (generatorSession != 0) CheckDrvStatus(ksptrl4_close(generatorSession));
+    if (carrierSession != 0) CheckDrvStatus(kspbase_close(carrierSession));
+    DiscardPanel(ST);
+    DiscardPanel(ABOUT);
+    DiscardPanel(EXIT_POPUP);
+    DiscardPanel(MP);
+    if (logFile != 0) {
+        // A failed opening left a negative handle: counted as open, never written or closed.
+        if (logFile > 0) close(logFile);
+        logFile = 0;
+    }
+}
+
+}  // namespace
+
+int RunFrontPanel(int argc, char **argv, PanelViewFactory qtFactory) {
+    if (InitPanelRuntime(argc, argv, qtFactory) < 0) return -1;
+    if (RegisterAppCallbacks() < 0) return -1;
+    if (!LoadAppPanels()) return -1;
+    startUp();
+    mainLoop();
+    shutDown();
+    // Also reports a script that still has actions left.
+    ClosePanelRuntime();
+    return 0;
+}

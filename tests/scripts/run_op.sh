@@ -1,0 +1,100 @@
+#!/bin/sh
+# Runs p_trl4 on an operator script and checks how it ended.
+#   run_op.sh EXE SCRIPT WORKDIR EXPECTED_EXIT [options] [-- extra p_trl4 arguments]
+# Options:
+#   --bench FILE        bench file for TRL4_BENCH ("" = the built-in bench)
+#   --view VIEW         headless (default) or qt (offscreen)
+#   --stdout REGEX      standard output must match this extended regular expression
+#   --stdout-not REGEX  standard output must not match it
+#   --no-stdout         standard output must be empty
+#   --mathlib SRC MODE  put SRC into WORKDIR as the math library file NAME first, as is
+#                       (copy), with one byte changed (corrupt), or replaced by a file
+#                       without a checksum marker (nomarker)
+#   --mathlib-name NAME the math library's file name (before --mathlib)
+#   --uir TEXT          write TEXT as p_trl4.uir in WORKDIR (a broken resource)
+#   --shots DIR         folder for the script's pictures (created), handed to p_trl4
+set -u
+exe=$1 script=$2 workdir=$3 expected=$4
+shift 4
+bench="" view=headless libname=libksptrl4_math.so
+stdout_res="" stdout_not="" no_stdout=0 shots=""
+rm -rf "$workdir" && mkdir -p "$workdir/state" || exit 1
+while [ $# -gt 0 ]; do
+    case $1 in
+    --bench) bench=$2; shift 2 ;;
+    --view) view=$2; shift 2 ;;
+    --stdout) stdout_res="$stdout_res
+$2"; shift 2 ;;
+    --stdout-not) stdout_not="$stdout_not
+$2"; shift 2 ;;
+    --no-stdout) no_stdout=1; shift ;;
+    --mathlib-name) libname=$2; shift 2 ;;
+    --mathlib)
+        src=$2 mode=$3
+        target="$workdir/$libname"
+        case $mode in
+        copy) cp "$src" "$target" ;;
+        corrupt)
+            cp "$src" "$target"
+            # Change the byte at offset 100 (ELF headers, far from the marker).
+            old=$(od -An -tu1 -j100 -N1 "$target" | tr -d ' ')
+            new=$(( (old + 1) % 256 ))
+            printf "\\$(printf %03o "$new")" | dd of="$target" bs=1 seek=100 conv=notrunc 2>/dev/null
+            ;;
+        nomarker) printf 'a library file without any checksum marker\n' >"$target" ;;
+        *) echo "unknown mathlib mode $mode" >&2; exit 1 ;;
+        esac
+        shift 3 ;;
+    --shots) shots=$2; shift 2 ;;
+    --uir) printf '%s\n' "$2" >"$workdir/p_trl4.uir"; shift 2 ;;
+    --) shift; break ;;
+    *) echo "unknown option $1" >&2; exit 1 ;;
+    esac
+done
+
+cd "$workdir" || exit 1
+if [ "$view" = qt ]; then
+    QT_QPA_PLATFORM=offscreen
+    export QT_QPA_PLATFORM
+fi
+if [ -n "$bench" ]; then
+    TRL4_BENCH=$bench
+    export TRL4_BENCH
+else
+    unset TRL4_BENCH
+fi
+TRL4_STATE_DIR=$workdir/state
+export TRL4_STATE_DIR
+if [ -n "$shots" ]; then
+    mkdir -p "$shots" || exit 1
+    set -- --shots "$shots" "$@"
+fi
+"$exe" --view "$view" --script "$script" "$@" >stdout.txt 2>stderr.txt
+status=$?
+cat stdout.txt
+cat stderr.txt >&2
+fail=0
+if [ "$status" -ne "$expected" ]; then
+    echo "FAIL: exit status $status, expected $expected" >&2
+    fail=1
+fi
+if [ "$no_stdout" -eq 1 ] && [ -s stdout.txt ]; then
+    echo "FAIL: expected no output on standard output" >&2
+    fail=1
+fi
+printf '%s\n' "$stdout_res" | while IFS= read -r re; do
+    [ -z "$re" ] && continue
+    if ! grep -Eq -- "$re" stdout.txt; then
+        echo "FAIL: standard output does not match: $re" >&2
+        echo x >>fail.flag
+    fi
+done
+printf '%s\n' "$stdout_not" | while IFS= read -r re; do
+    [ -z "$re" ] && continue
+    if grep -Eq -- "$re" stdout.txt; then
+        echo "FAIL: standard output matches what it must not: $re" >&2
+        echo x >>fail.flag
+    fi
+done
+[ -f fail.flag ] && fail=1
+exit $fail
