@@ -66,17 +66,6 @@ TEST_F(OsFiles, ReadingGivesTheBytesThenZeroAtTheEnd) {
     EXPECT_FALSE(trl4::os::closeFile(nullptr));
 }
 
-TEST_F(OsFiles, LastWriteTimeInLocalFields) {
-    const std::string path = file("d.bin");
-    std::ofstream(path, std::ios::binary) << "d";
-    trl4::os::LocalTime when;
-    ASSERT_TRUE(trl4::os::lastWriteLocalTime(path.c_str(), when));
-    EXPECT_GE(when.year, 2020);
-    EXPECT_TRUE(when.month >= 1 && when.month <= 12);
-    EXPECT_TRUE(when.day >= 1 && when.day <= 31);
-    EXPECT_FALSE(trl4::os::lastWriteLocalTime(file("none").c_str(), when));
-}
-
 TEST_F(OsFiles, VersionOfFilesWithoutNoteAndCutToCapacity) {
     char version[8] = "guard";
     EXPECT_FALSE(trl4::os::fileVersion("/proc/self/exe", version, sizeof version));
