@@ -107,9 +107,10 @@ KSPTRL4_AVX2 inline __m256d rounded4(__m256d x, const Lanes &l) {
 
 // The vector instruction, unlike a C++ conversion, is defined for every input: a NaN or a
 // value beyond the int32 range gives 0x80000000. Lanes whose result lies outside the
-// in-range codes (clips, NaN, overflow) and, where the warning matters, lanes at full
-// scale are flagged, and the group is redone sample by sample with the
-// comparisons in double. Clipping is rare in a waveform, so the common path stays short.
+// in-range codes (clips, NaN, overflow) are flagged, and so, where the warning matters, are
+// 16-bit lanes at full scale (saturation hides a high clip there); a flagged group is
+// redone sample by sample with the comparisons in double. Clipping is rare in a waveform, so the
+// common path stays short.
 //
 // Converts samples [0, count rounded down to 16) contiguously; returns how many it did.
 // Channel lanes alternate (even samples chan[0], odd chan[1]).
@@ -141,10 +142,11 @@ KSPTRL4_AVX2 std::ptrdiff_t convert_avx2(const Sample *samples, std::ptrdiff_t c
             } else {
                 const __m256i n = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
                 _mm256_storeu_si256(reinterpret_cast<__m256i *>(codes + j), n);
-                // At or beyond full scale (8388607 counts only when a high clip may warn).
-                const __m256i top = _mm256_set1_epi32(CheckHigh ? 0x7FFFFE : 0x7FFFFF);
-                flags = _mm256_or_si256(flags, _mm256_cmpgt_epi32(_mm256_set1_epi32(-0x7FFFFF), n));
-                flags = _mm256_or_si256(flags, _mm256_cmpgt_epi32(n, top));
+                // Beyond the in-range codes: a clip of either sign (truncation of
+                // v >= 8388608 gives at least 8388608 or, past int32, 0x80000000), or NaN.
+                const __m256i low = _mm256_cmpgt_epi32(_mm256_set1_epi32(-0x7FFFFF), n);
+                const __m256i high = _mm256_cmpgt_epi32(n, _mm256_set1_epi32(0x7FFFFF));
+                flags = _mm256_or_si256(flags, _mm256_or_si256(low, high));
             }
         }
         if (_mm256_testz_si256(flags, flags) == 0) {

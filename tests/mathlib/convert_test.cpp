@@ -25,35 +25,20 @@ struct OneChannel {
                    std::vector<int32_t> &out, double shift);
 };
 
-template <class Sample, class Code, class Fn>
-int32_t run_one(Fn fn, int32_t mode, double zero, double gain, const std::vector<double> &x,
+template <class Sample, class Code, auto Fn>
+int32_t run_one(int32_t mode, double zero, double gain, const std::vector<double> &x,
                 std::vector<int32_t> &out, double shift) {
     std::vector<Sample> s(x.begin(), x.end());
     std::vector<Code> c(x.size(), Code{0x55});
     const int32_t status =
-        fn(mode, zero, gain, s.data(), static_cast<int32_t>(s.size()), c.data(), 1, shift);
+        Fn(mode, zero, gain, s.data(), static_cast<int32_t>(s.size()), c.data(), 1, shift);
     out.assign(c.begin(), c.end());
     return status;
 }
 
-const OneChannel kOne[] = {
-    {"double2cod24", false, false,
-     [](int32_t m, double z, double g, const std::vector<double> &x, std::vector<int32_t> &o,
-        double s) { return run_one<double, int32_t>(ksptrl4Math_double2cod24, m, z, g, x, o, s); }},
-    {"double2cod16", true, false,
-     [](int32_t m, double z, double g, const std::vector<double> &x, std::vector<int32_t> &o,
-        double s) { return run_one<double, int16_t>(ksptrl4Math_double2cod16, m, z, g, x, o, s); }},
-    {"float2cod24", false, true,
-     [](int32_t m, double z, double g, const std::vector<double> &x, std::vector<int32_t> &o,
-        double s) { return run_one<float, int32_t>(ksptrl4Math_float2cod24, m, z, g, x, o, s); }},
-    {"float2cod16", true, true,
-     [](int32_t m, double z, double g, const std::vector<double> &x, std::vector<int32_t> &o,
-        double s) { return run_one<float, int16_t>(ksptrl4Math_float2cod16, m, z, g, x, o, s); }},
-};
-
 // The two-channel exports with both channels set alike, behind the same signature.
-template <class Sample, class Code, class Fn>
-int32_t run_two_alike(Fn fn, int32_t mode, double zero, double gain, const std::vector<double> &x,
+template <class Sample, class Code, auto Fn>
+int32_t run_two_alike(int32_t mode, double zero, double gain, const std::vector<double> &x,
                       std::vector<int32_t> &out, double shift) {
     const int32_t modes[2] = {mode, mode};
     const double zeros[2] = {zero, zero};
@@ -62,38 +47,26 @@ int32_t run_two_alike(Fn fn, int32_t mode, double zero, double gain, const std::
     std::vector<Sample> s(x.begin(), x.end());
     std::vector<Code> c(x.size(), Code{0x55});
     const int32_t status =
-        fn(modes, zeros, gains, s.data(), static_cast<int32_t>(s.size()), c.data(), 12345, shifts);
+        Fn(modes, zeros, gains, s.data(), static_cast<int32_t>(s.size()), c.data(), 12345, shifts);
     out.assign(c.begin(), c.end());
     return status;
 }
 
-const OneChannel kTwoAlike[] = {
-    {"double2cod24_2chans", false, false,
-     [](int32_t m, double z, double g, const std::vector<double> &x, std::vector<int32_t> &o,
-        double s) {
-         return run_two_alike<double, int32_t>(ksptrl4Math_double2cod24_2chans, m, z, g, x, o, s);
-     }},
-    {"double2cod16_2chans", true, false,
-     [](int32_t m, double z, double g, const std::vector<double> &x, std::vector<int32_t> &o,
-        double s) {
-         return run_two_alike<double, int16_t>(ksptrl4Math_double2cod16_2chans, m, z, g, x, o, s);
-     }},
-    {"float2cod24_2chans", false, true,
-     [](int32_t m, double z, double g, const std::vector<double> &x, std::vector<int32_t> &o,
-        double s) {
-         return run_two_alike<float, int32_t>(ksptrl4Math_float2cod24_2chans, m, z, g, x, o, s);
-     }},
-    {"float2cod16_2chans", true, true,
-     [](int32_t m, double z, double g, const std::vector<double> &x, std::vector<int32_t> &o,
-        double s) {
-         return run_two_alike<float, int16_t>(ksptrl4Math_float2cod16_2chans, m, z, g, x, o, s);
-     }},
-};
-
 std::vector<OneChannel> all_exports() {
-    std::vector<OneChannel> all(std::begin(kOne), std::end(kOne));
-    all.insert(all.end(), std::begin(kTwoAlike), std::end(kTwoAlike));
-    return all;
+    return {
+        {"double2cod24", false, false, run_one<double, int32_t, ksptrl4Math_double2cod24>},
+        {"double2cod16", true, false, run_one<double, int16_t, ksptrl4Math_double2cod16>},
+        {"float2cod24", false, true, run_one<float, int32_t, ksptrl4Math_float2cod24>},
+        {"float2cod16", true, true, run_one<float, int16_t, ksptrl4Math_float2cod16>},
+        {"double2cod24_2chans", false, false,
+         run_two_alike<double, int32_t, ksptrl4Math_double2cod24_2chans>},
+        {"double2cod16_2chans", true, false,
+         run_two_alike<double, int16_t, ksptrl4Math_double2cod16_2chans>},
+        {"float2cod24_2chans", false, true,
+         run_two_alike<float, int32_t, ksptrl4Math_float2cod24_2chans>},
+        {"float2cod16_2chans", true, true,
+         run_two_alike<float, int16_t, ksptrl4Math_float2cod16_2chans>},
+    };
 }
 
 // Runs `e` and compares every code and the status with the reference.
@@ -195,13 +168,16 @@ TEST(SampleToCode, ExactClipBoundaries) {
         for (const Case &c : cases) {
             const double x = c.x;
             if (e.isFloat && static_cast<double>(static_cast<float>(x)) != x) continue;
-            std::vector<double> batch(19, x);
-            std::vector<int32_t> got;
-            // Every sample here lies beyond +-10, so mode 5 warns exactly when it clipped.
-            EXPECT_EQ(e.run(5, 0.0, gain, batch, got, 0.0), c.clipped ? kWarn : 0)
-                << e.name << " x=" << c.x;
-            for (int32_t g : got)
-                ASSERT_EQ(g, c.code) << e.name << " x=" << c.x;
+            // A short batch takes the per-sample path, a multiple of 16 only the vector one.
+            for (std::size_t len : {3u, 32u}) {
+                const std::vector<double> batch(len, x);
+                std::vector<int32_t> got;
+                // Every sample here lies beyond +-10, so mode 5 warns exactly when it clipped.
+                EXPECT_EQ(e.run(5, 0.0, gain, batch, got, 0.0), c.clipped ? kWarn : 0)
+                    << e.name << " x=" << c.x << " len " << len;
+                for (int32_t g : got)
+                    ASSERT_EQ(g, c.code) << e.name << " x=" << c.x;
+            }
         }
     }
 }
@@ -251,6 +227,12 @@ TEST(SampleToCode, RangeWarningComparesTheSampleStrictly) {
         x[17] = -10.5;
         EXPECT_EQ(e.run(5, 0.0, 1e9, x, got, 0.0), kWarn) << e.name;
         EXPECT_EQ(got[39], e.is16 ? 3906 : 1000000) << e.name;
+        // A lone high clip inside a group of the vector path, nothing else unusual.
+        std::vector<double> y(32, 0.001);
+        y[21] = 10.5;
+        EXPECT_EQ(e.run(5, 0.0, 1e9, y, got, 0.0), kWarn) << e.name;
+        EXPECT_EQ(got[21], e.is16 ? 0x7FFF : 0x007FFFFF) << e.name;
+        EXPECT_EQ(e.run(4, 0.0, 1e9, y, got, 0.0), 0) << e.name;
     }
 }
 
@@ -470,6 +452,26 @@ TEST(SampleToCode, MatchesReferenceOnRandomInputs) {
     }
 }
 
+// One two-channel export with distinct channels against the reference.
+template <class Sample, class Code, auto Fn>
+void expect_two_channels_match(const int32_t *modes, const double *zeros, const double *gains,
+                               const double *shifts, const std::vector<double> &x) {
+    constexpr bool is16 = sizeof(Code) == 2;
+    const std::vector<Sample> s(x.begin(), x.end());
+    std::vector<Code> c(x.size());
+    const int32_t status =
+        Fn(modes, zeros, gains, s.data(), static_cast<int32_t>(s.size()), c.data(), 0, shifts);
+    bool warned = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const std::size_t ch = i % 2;
+        const auto r =
+            ref::code(static_cast<double>(s[i]), zeros[ch], shifts[ch], gains[ch], modes[ch], is16);
+        ASSERT_EQ(c[i], r.code) << "sample " << i;
+        warned = warned || r.warned;
+    }
+    EXPECT_EQ(status, warned ? kWarn : 0);
+}
+
 TEST(SampleToCode, TwoChannelsMatchReferenceWithDifferentChannels) {
     std::mt19937_64 rng(7);
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
@@ -478,40 +480,17 @@ TEST(SampleToCode, TwoChannelsMatchReferenceWithDifferentChannels) {
         const double zeros[2] = {unit(rng), unit(rng)};
         const double gains[2] = {1e5 * (2 + unit(rng)), 1e6 * (2 + unit(rng))};
         const double shifts[2] = {unit(rng), 0.0};
-        const std::size_t n = static_cast<std::size_t>(rng() % 50);
-        std::vector<double> x(n);
-        for (double &s : x)
-            s = unit(rng) * 15.0;
-        std::vector<float> xf(x.begin(), x.end());
-        std::vector<int32_t> c24(n), f24(n);
-        std::vector<int16_t> c16(n), f16(n);
-        const int32_t cnt = static_cast<int32_t>(n);
-        const int32_t s1 = ksptrl4Math_double2cod24_2chans(modes, zeros, gains, x.data(), cnt,
-                                                           c24.data(), 0, shifts);
-        const int32_t s2 = ksptrl4Math_double2cod16_2chans(modes, zeros, gains, x.data(), cnt,
-                                                           c16.data(), 0, shifts);
-        const int32_t s3 = ksptrl4Math_float2cod24_2chans(modes, zeros, gains, xf.data(), cnt,
-                                                          f24.data(), 0, shifts);
-        const int32_t s4 = ksptrl4Math_float2cod16_2chans(modes, zeros, gains, xf.data(), cnt,
-                                                          f16.data(), 0, shifts);
-        bool w24 = false, w16 = false, wf24 = false, wf16 = false;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t ch = i % 2;
-            const double xd = x[i], xs = static_cast<double>(xf[i]);
-            const auto r24 = ref::code(xd, zeros[ch], shifts[ch], gains[ch], modes[ch], false);
-            const auto r16 = ref::code(xd, zeros[ch], shifts[ch], gains[ch], modes[ch], true);
-            const auto rf24 = ref::code(xs, zeros[ch], shifts[ch], gains[ch], modes[ch], false);
-            const auto rf16 = ref::code(xs, zeros[ch], shifts[ch], gains[ch], modes[ch], true);
-            ASSERT_EQ(c24[i], r24.code);
-            ASSERT_EQ(c16[i], r16.code);
-            ASSERT_EQ(f24[i], rf24.code);
-            ASSERT_EQ(f16[i], rf16.code);
-            w24 |= r24.warned, w16 |= r16.warned, wf24 |= rf24.warned, wf16 |= rf16.warned;
-        }
-        EXPECT_EQ(s1, w24 ? kWarn : 0);
-        EXPECT_EQ(s2, w16 ? kWarn : 0);
-        EXPECT_EQ(s3, wf24 ? kWarn : 0);
-        EXPECT_EQ(s4, wf16 ? kWarn : 0);
+        std::vector<double> x(static_cast<std::size_t>(rng() % 50));
+        for (double &v : x)
+            v = unit(rng) * 15.0;
+        expect_two_channels_match<double, int32_t, ksptrl4Math_double2cod24_2chans>(
+            modes, zeros, gains, shifts, x);
+        expect_two_channels_match<double, int16_t, ksptrl4Math_double2cod16_2chans>(
+            modes, zeros, gains, shifts, x);
+        expect_two_channels_match<float, int32_t, ksptrl4Math_float2cod24_2chans>(modes, zeros,
+                                                                                  gains, shifts, x);
+        expect_two_channels_match<float, int16_t, ksptrl4Math_float2cod16_2chans>(modes, zeros,
+                                                                                  gains, shifts, x);
     }
 }
 
