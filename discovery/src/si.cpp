@@ -152,7 +152,7 @@ size_t CopyChars(char *dst, size_t dstSize, std::string_view src, size_t maxChar
         if (bytes + n > dstSize - 1) break;
         bytes += n;
     }
-    std::memcpy(dst, src.data(), bytes);
+    if (bytes > 0) std::memcpy(dst, src.data(), bytes);
     dst[bytes] = '\0';
     return bytes;
 }
