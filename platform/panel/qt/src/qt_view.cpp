@@ -90,6 +90,8 @@ QtView::QtView(panel::Model &model, std::unique_ptr<QApplication> ownedApp)
             QApplication::setStyle(fusion);
         }
         QApplication::setFont(panelFont("Arial"));
+        // Panels live and die by the model; hiding or closing the last one ends nothing.
+        QApplication::setQuitOnLastWindowClosed(false);
     }
     pictureFolder_ =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("resources"));
@@ -707,7 +709,13 @@ int QtView::selectFile(const panel::FileRequest &request, std::string &path) {
         path.clear();
         return VAL_NO_FILE_SELECTED;
     }
-    const QString chosen = dialog.selectedFiles().constFirst();
+    QString chosen = dialog.selectedFiles().constFirst();
+    // A new name typed without the extension the caller insists on gets it.
+    const QString wanted = spec.startsWith(QStringLiteral("*.")) ? spec.mid(1) : QString();
+    if (request.restrictExtension && !wanted.isEmpty() && !wanted.contains(QLatin1Char('*')) &&
+        !chosen.endsWith(wanted, Qt::CaseInsensitive) && !QFileInfo::exists(chosen)) {
+        chosen += wanted;
+    }
     path = QDir::toNativeSeparators(chosen).toStdString();
     return QFileInfo::exists(chosen) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
 }
@@ -748,10 +756,14 @@ View *createQtView(Model &model, int &argc, char **argv) {
         std::unique_ptr<QApplication> app;
         QCoreApplication *existing = QCoreApplication::instance();
         if (existing == nullptr) {
-            const bool display = std::getenv("DISPLAY") != nullptr ||
-                                 std::getenv("WAYLAND_DISPLAY") != nullptr ||
-                                 std::getenv("QT_QPA_PLATFORM") != nullptr;
-            if (!display) {
+            // Qt ends the process when its platform cannot start: check what can be checked.
+            const char *platform = std::getenv("QT_QPA_PLATFORM");
+            const std::string chosen = platform != nullptr ? platform : "";
+            const bool needsServer =
+                chosen.empty() || chosen.rfind("xcb", 0) == 0 || chosen.rfind("wayland", 0) == 0;
+            const bool server =
+                std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+            if (needsServer && !server) {
                 std::fprintf(stderr,
                              "qt view: no display (set DISPLAY, or QT_QPA_PLATFORM=offscreen)\n");
                 return nullptr;

@@ -685,6 +685,16 @@ TEST_F(ViewTest, FileDialogAnswersExistingNewAndCancelled) {
     EXPECT_EQ(view->selectFile(request, path), VAL_NEW_FILE_SELECTED);
     EXPECT_EQ(QString::fromStdString(path), QDir::toNativeSeparators(fresh));
 
+    // With the extension enforced, a bare new name gets it.
+    request.restrictExtension = true;
+    whenModal<QFileDialog>([&](QFileDialog &dialog) {
+        dialog.selectFile(dir.filePath(QStringLiteral("итог")));
+        QMetaObject::invokeMethod(&dialog, "accept");
+    });
+    EXPECT_EQ(view->selectFile(request, path), VAL_NEW_FILE_SELECTED);
+    EXPECT_EQ(QString::fromStdString(path),
+              QDir::toNativeSeparators(dir.filePath(QStringLiteral("итог.log"))));
+
     path = "stale";
     whenModal<QFileDialog>([](QFileDialog &dialog) { dialog.reject(); });
     EXPECT_EQ(view->selectFile(request, path), VAL_NO_FILE_SELECTED);
