@@ -1,6 +1,8 @@
 // The embedded checksum marker check on an arbitrary file image.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "trl4/integrity.h"
@@ -20,5 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::abort();
     }
     if (std::vector<uint8_t>(data, data + size) != image) std::abort();  // left as it was
+    // The search agrees with the plain one, for the prefix and for a short piece of it.
+    for (const std::size_t m : {kCrcMarkerPrefixLength, std::size_t{3}}) {
+        const std::string pattern(kCrcMarkerPrefix, m);
+        const unsigned char *expected = nullptr;
+        for (std::size_t pos = 0; pos + m < size; ++pos) {
+            if (std::memcmp(image.data() + pos, pattern.data(), m) == 0) {
+                expected = image.data() + pos;
+                break;
+            }
+        }
+        if (FindInBuffer(image.data(), length, pattern.c_str()) != expected) std::abort();
+    }
     return 0;
 }

@@ -137,7 +137,13 @@ const unsigned char *FindInBuffer(const void *data, std::int32_t length,
     const std::size_t m = std::strlen(pattern);
     // Start positions 0 .. n - m - 1: a pattern ending exactly at the end is not taken.
     if (m >= n) return nullptr;
-    for (std::size_t pos = 0; pos + m < n; ++pos) {
+    if (m == 0) return bytes;
+    const std::size_t starts = n - m;
+    const auto first = static_cast<unsigned char>(pattern[0]);
+    for (std::size_t pos = 0; pos < starts; ++pos) {
+        const void *hit = std::memchr(bytes + pos, first, starts - pos);
+        if (hit == nullptr) return nullptr;
+        pos = static_cast<std::size_t>(static_cast<const unsigned char *>(hit) - bytes);
         if (std::memcmp(bytes + pos, pattern, m) == 0) return bytes + pos;
     }
     return nullptr;

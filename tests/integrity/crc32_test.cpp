@@ -90,6 +90,7 @@ TEST(FindInBuffer, FindsFirstOccurrenceButNotOneEndingAtTheEnd) {
     EXPECT_EQ(FindInBuffer(data.data(), len(data), "xxabcyyabczzz"), nullptr);
     EXPECT_EQ(FindInBuffer(data.data(), len(data), "abd"), nullptr);
     EXPECT_EQ(FindInBuffer(data.data(), 4, "abc"), nullptr);  // the length bounds the search
+    EXPECT_EQ(FindInBuffer(data.data(), len(data), ""), base);
     EXPECT_EQ(FindInBuffer(nullptr, 5, "a"), nullptr);
     EXPECT_EQ(FindInBuffer(data.data(), len(data), nullptr), nullptr);
     EXPECT_EQ(FindInBuffer(data.data(), -3, "a"), nullptr);
