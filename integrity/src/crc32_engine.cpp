@@ -34,9 +34,15 @@ bool crcFoldingAvailable() {
     return available;
 }
 
-__attribute__((target("pclmul,sse2"))) std::uint32_t crcUpdateFolded(std::uint32_t reg,
-                                                                     const unsigned char *p,
-                                                                     std::size_t n) {
+// 32-bit Windows only promises a 4-byte aligned stack to a callback; the vector spills need 16.
+#ifdef __i386__
+#define TRL4_REALIGN_STACK __attribute__((force_align_arg_pointer))
+#else
+#define TRL4_REALIGN_STACK
+#endif
+
+TRL4_REALIGN_STACK __attribute__((target("pclmul,sse2"))) std::uint32_t crcUpdateFolded(
+    std::uint32_t reg, const unsigned char *p, std::size_t n) {
     const __m128i k1k2 = _mm_set_epi64x(0x1C6E41596LL, 0x154442BD4LL);
     const __m128i k3k4 = _mm_set_epi64x(0x0CCAA009ELL, 0x1751997D0LL);
     const __m128i k5 = _mm_set_epi64x(0, 0x163CD6124LL);
