@@ -135,9 +135,15 @@ KSPTRL4_AVX2 std::ptrdiff_t convert_avx2(const Sample *samples, std::ptrdiff_t c
                 // flagged with the low clips.
                 const __m128i n = _mm_packs_epi32(a, b);
                 _mm_storeu_si128(reinterpret_cast<__m128i *>(codes + j), n);
-                __m128i flag = _mm_cmpeq_epi16(n, _mm_set1_epi16(-0x8000));
-                if constexpr (CheckHigh)
-                    flag = _mm_or_si128(flag, _mm_cmpeq_epi16(n, _mm_set1_epi16(0x7FFF)));
+                __m128i flag;
+                if constexpr (CheckHigh) {
+                    // n + 1 wraps 0x7FFF to -32768 and takes -32768 to -32767: one compare
+                    // finds both ends.
+                    const __m128i t = _mm_add_epi16(n, _mm_set1_epi16(1));
+                    flag = _mm_cmpgt_epi16(_mm_set1_epi16(-0x7FFE), t);
+                } else {
+                    flag = _mm_cmpeq_epi16(n, _mm_set1_epi16(-0x8000));
+                }
                 flags = _mm256_or_si256(flags, _mm256_castsi128_si256(flag));
             } else {
                 const __m256i n = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
