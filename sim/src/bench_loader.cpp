@@ -27,7 +27,10 @@ struct LoadError {
 }
 
 std::string inQuotes(std::string_view s) {
-    return "\"" + std::string(s) + "\"";
+    std::string out(1, '"');
+    out.append(s);
+    out += '"';
+    return out;
 }
 
 // Checks that node is a mapping with only the allowed keys, each once.
