@@ -113,7 +113,9 @@ void mainLoop() {
     } while (quitConfirmed != 1);
 }
 
-void shutDown() {
+}  // namespace
+
+void ShutDownFrontPanel() {
     if (generatorSession != 0) CheckDrvStatus(ksptrl4_close(generatorSession));
     if (carrierSession != 0) CheckDrvStatus(kspbase_close(carrierSession));
     DiscardPanel(ST);
@@ -127,15 +129,13 @@ void shutDown() {
     }
 }
 
-}  // namespace
-
 int RunFrontPanel(int argc, char **argv, PanelViewFactory qtFactory) {
     if (InitPanelRuntime(argc, argv, qtFactory) < 0) return -1;
     if (RegisterAppCallbacks() < 0) return -1;
     if (!LoadAppPanels()) return -1;
     startUp();
     mainLoop();
-    shutDown();
+    ShutDownFrontPanel();
     // Also reports a script that still has actions left.
     ClosePanelRuntime();
     return 0;

@@ -69,8 +69,21 @@ int BuildSI(const char *title) {
     return panel;
 }
 
+namespace {
+
+// The dialog kept from an earlier call, still alive in the run-time (a restarted run-time
+// knows nothing of it).
+bool dialogAlive() {
+    if (siPanel <= 0) return false;
+    char name[8] = "";
+    return GetPanelAttribute(siPanel, ATTR_CONSTANT_NAME, name, sizeof name) == 0 &&
+           std::strcmp(name, "SI") == 0;
+}
+
+}  // namespace
+
 InstrumentEntry *SelectInstrument(const char *title) {
-    if (siPanel <= 0) {
+    if (!dialogAlive()) {
         siPanel = BuildSI(title);
         if (siPanel <= 0) {
             siPanel = 0;

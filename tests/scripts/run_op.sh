@@ -7,6 +7,7 @@
 #   --stdout REGEX      standard output must match this extended regular expression
 #   --stdout-not REGEX  standard output must not match it
 #   --no-stdout         standard output must be empty
+#   --trace TEXT        the driver trace must hold exactly these lines (\n between them)
 #   --mathlib SRC MODE  put SRC into WORKDIR as the math library file NAME first, as is
 #                       (copy), with one byte changed (corrupt), or replaced by a file
 #                       without a checksum marker (nomarker)
@@ -17,7 +18,7 @@ set -u
 exe=$1 script=$2 workdir=$3 expected=$4
 shift 4
 bench="" view=headless libname=libksptrl4_math.so
-stdout_res="" stdout_not="" no_stdout=0 shots=""
+stdout_res="" stdout_not="" no_stdout=0 shots="" trace=""
 rm -rf "$workdir" && mkdir -p "$workdir/state" || exit 1
 while [ $# -gt 0 ]; do
     case $1 in
@@ -28,6 +29,7 @@ $2"; shift 2 ;;
     --stdout-not) stdout_not="$stdout_not
 $2"; shift 2 ;;
     --no-stdout) no_stdout=1; shift ;;
+    --trace) trace=$2; shift 2 ;;
     --mathlib-name) libname=$2; shift 2 ;;
     --mathlib)
         src=$2 mode=$3
@@ -64,7 +66,8 @@ else
     unset TRL4_BENCH
 fi
 TRL4_STATE_DIR=$workdir/state
-export TRL4_STATE_DIR
+TRL4_DRIVER_TRACE=$workdir/trace.txt
+export TRL4_STATE_DIR TRL4_DRIVER_TRACE
 if [ -n "$shots" ]; then
     mkdir -p "$shots" || exit 1
     set -- --shots "$shots" "$@"
@@ -96,5 +99,14 @@ printf '%s\n' "$stdout_not" | while IFS= read -r re; do
         echo x >>fail.flag
     fi
 done
+if [ -n "$trace" ]; then
+    printf "$trace\n" >expected_trace.txt
+    touch trace.txt
+    if ! cmp -s expected_trace.txt trace.txt; then
+        echo "FAIL: driver calls differ from what was expected:" >&2
+        diff expected_trace.txt trace.txt >&2
+        fail=1
+    fi
+fi
 [ -f fail.flag ] && fail=1
 exit $fail

@@ -32,6 +32,10 @@ void ShowCoeffs();
 // panel cannot be loaded.
 bool LoadAppPanels();
 
+// Closes the sessions (generator first; failures go to the status line while MP exists
+// and do not stop the shutdown), discards the panels and closes the protocol file.
+void ShutDownFrontPanel();
+
 // Start-up, main loop and shutdown; returns the process exit code (0, or -1 when the
 // run-time or a panel cannot be loaded). qtFactory: the Qt view, when the program links it.
 int RunFrontPanel(int argc, char **argv, PanelViewFactory qtFactory);

@@ -1,0 +1,95 @@
+// The shutdown order, seen through the driver stand-ins' trace: the generator session is
+// closed before the carrier session, a failing close does not stop the rest, four panels
+// are discarded and the protocol file is closed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "trl4/app.h"
+#include "trl4/app_callbacks.h"
+#include "trl4/app_state.h"
+#include "userint.h"
+
+namespace {
+
+class Shutdown : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        static char arg0[] = "shutdown_test";
+        static char arg1[] = "--view";
+        static char arg2[] = "headless";
+        static char *argv[] = {arg0, arg1, arg2, nullptr};
+        ASSERT_EQ(InitPanelRuntime(3, argv), 0);
+        ASSERT_EQ(RegisterAppCallbacks(), 0);
+        ASSERT_TRUE(LoadAppPanels()) << GetPanelErrorText();
+        trace_ = ::testing::TempDir() + "shutdown_trace_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
+        std::remove(trace_.c_str());
+        setenv("TRL4_DRIVER_TRACE", trace_.c_str(), 1);
+    }
+    void TearDown() override { unsetenv("TRL4_DRIVER_TRACE"); }
+
+    std::string traced() const {
+        std::ifstream in(trace_);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static bool exists(int panel) {
+        int visible = 0;
+        return GetPanelAttribute(panel, ATTR_VISIBLE, &visible) == 0;
+    }
+
+    std::string trace_;
+};
+
+TEST_F(Shutdown, WithoutSessionsNoDriverIsCalled) {
+    generatorSession = 0;
+    carrierSession = 0;
+    ShutDownFrontPanel();
+    EXPECT_EQ(traced().find("close"), std::string::npos) << traced();
+    for (const int panel : {ST, ABOUT, EXIT_POPUP, MP})
+        EXPECT_FALSE(exists(panel));
+    // The measured-value pop-up and the protocol viewer are not discarded at shutdown.
+    EXPECT_TRUE(exists(VP));
+    EXPECT_TRUE(exists(CHLP));
+}
+
+TEST_F(Shutdown, GeneratorClosedFirstAndAFailureDoesNotStopTheCarrierClose) {
+    // Sessions the drivers never opened: both closes fail, and both are made.
+    generatorSession = 0x7777;
+    carrierSession = 0x8888;
+    ShutDownFrontPanel();
+    const std::string text = traced();
+    const size_t generator = text.find("ksptrl4_close");
+    const size_t carrier = text.find("kspbase_close");
+    ASSERT_NE(generator, std::string::npos) << text;
+    ASSERT_NE(carrier, std::string::npos) << text;
+    EXPECT_LT(generator, carrier);
+    EXPECT_FALSE(exists(MP));
+}
+
+TEST_F(Shutdown, TheProtocolFileIsClosed) {
+    const int fd = open("/dev/null", O_WRONLY);
+    ASSERT_GT(fd, 0);
+    logFile = fd;
+    ShutDownFrontPanel();
+    EXPECT_EQ(logFile, 0);
+    errno = 0;
+    EXPECT_EQ(fcntl(fd, F_GETFD), -1);
+    EXPECT_EQ(errno, EBADF);
+}
+
+TEST_F(Shutdown, AFailedOpeningIsForgottenWithoutClosingAnything) {
+    logFile = -1;
+    ShutDownFrontPanel();
+    EXPECT_EQ(logFile, 0);
+}
+
+}  // namespace
