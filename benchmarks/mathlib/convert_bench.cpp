@@ -32,7 +32,7 @@ Buffers &buffers() {
         Buffers x;
         x.d.resize(static_cast<std::size_t>(kLarge));
         x.f.resize(x.d.size());
-        x.c24.resize(x.d.size());
+        x.c24.resize(2 * x.d.size());  // room for a stride of 2
         x.c16.resize(x.d.size());
         for (std::size_t i = 0; i < x.d.size(); ++i) {
             x.d[i] = 8.0 * std::sin(static_cast<double>(i) * 0.001);
@@ -136,7 +136,7 @@ void BM_float2cod16_2chans(benchmark::State &s) {
 void BM_double2cod24_step2(benchmark::State &s) {
     Buffers &b = buffers();
     run(s, [&](int32_t n) {
-        return ksptrl4Math_double2cod24(5, 0.0, kGain, b.d.data(), n / 2, b.c24.data(), 2, 0.0);
+        return ksptrl4Math_double2cod24(5, 0.0, kGain, b.d.data(), n, b.c24.data(), 2, 0.0);
     });
 }
 

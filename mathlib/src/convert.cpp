@@ -166,6 +166,25 @@ KSPTRL4_AVX2 std::ptrdiff_t convert_avx2(const Sample *samples, std::ptrdiff_t c
     return whole;
 }
 
+// One channel of an interleaved 24-bit buffer: a masked store writes the even elements
+// only, so the other channel's codes are never read or rewritten (another thread may be
+// filling them). 16-bit codes have no such store and are spread one by one.
+template <class Code>
+KSPTRL4_AVX2 void spread_every_other(const Code *block, std::ptrdiff_t n, Code *out) {
+    if constexpr (sizeof(Code) == 4) {
+        const __m256i pairs = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+        const __m256i even = _mm256_setr_epi32(-1, 0, -1, 0, -1, 0, -1, 0);
+        for (std::ptrdiff_t k = 0; k < n; k += 4) {
+            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + k));
+            const __m256i spread = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(four), pairs);
+            _mm256_maskstore_epi32(reinterpret_cast<int *>(out + 2 * k), even, spread);
+        }
+    } else {
+        for (std::ptrdiff_t k = 0; k < n; ++k)
+            out[2 * k] = block[k];
+    }
+}
+
 bool have_avx2() {
     static const bool yes = [] {
         __builtin_cpu_init();  // independent of the order of load-time constructors
@@ -194,8 +213,11 @@ int32_t convert(const Sample *samples, int32_t count, typename Width<Is16>::Code
             typename Width<Is16>::Code block[kBlock];
             for (; count - done >= kBlock; done += kBlock) {
                 kernel(samples + done, kBlock, block, chan, two, warned);
-                for (std::ptrdiff_t k = 0; k < kBlock; ++k)
-                    codes[(done + k) * step] = block[k];
+                if (!Is16 && step == 2)
+                    spread_every_other(block, kBlock, codes + done * 2);
+                else
+                    for (std::ptrdiff_t k = 0; k < kBlock; ++k)
+                        codes[(done + k) * step] = block[k];
             }
         }
     }
