@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -113,14 +114,18 @@ void BM_QtFloorStartup(benchmark::State &state) {
 }
 
 void BM_FrontPanelStartup(benchmark::State &state) {
-    // The probe script answers the selection dialog when the bench offers carriers.
-    const char *script = std::getenv("TRL4_STARTUP_SCRIPT");
-    std::vector<std::string> args{(binDir() / "p_trl4").string(), "--view", "qt"};
-    if (script != nullptr && *script != '\0') {
-        args.emplace_back("--script");
-        args.emplace_back(script);
+    // The built-in bench offers carriers; the operator's one action cancels the selection
+    // dialog, and the probe then ends the program at its first main-loop pass.
+    const std::filesystem::path script = std::filesystem::temp_directory_path() /
+                                         ("trl4_startup_" + std::to_string(getpid()) + ".op");
+    {
+        std::ofstream out(script);
+        out << "press SI.CANCEL\n";
     }
-    measure(state, args);
+    unsetenv("TRL4_BENCH");
+    measure(state, {(binDir() / "p_trl4").string(), "--view", "qt", "--script", script.string()});
+    std::error_code ignored;
+    std::filesystem::remove(script, ignored);
 }
 
 }  // namespace
