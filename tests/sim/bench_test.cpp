@@ -163,6 +163,16 @@ TEST_F(BenchTest, BuiltinBenchLoadsAndFitsTheSearchBuffer) {
         EXPECT_LT(r.name.size(), 256u) << r.name;
 }
 
+TEST_F(BenchTest, ExampleBenchFileLoads) {
+    setenv("TRL4_BENCH", TRL4_EXAMPLE_BENCH, 1);
+    std::string error;
+    ASSERT_TRUE(trl4sim::reloadFromEnvironment(&error)) << error;
+    auto bench = trl4sim::current();
+    ASSERT_EQ(bench->resources.size(), 3u);
+    EXPECT_EQ(bench->resources[1].carrier->positions[3].selfTest.code, 3);
+    EXPECT_EQ(bench->faults.size(), 2u);
+}
+
 TEST_F(BenchTest, FaultOnItsNthCallOnlyOrOnEveryCall) {
     install(R"yaml(
 resources: []
