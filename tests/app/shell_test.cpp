@@ -161,21 +161,7 @@ TEST_F(Shell, NoAndBothCloseBoxesWithdrawTheQuestion) {
     }
 }
 
-// ---- Panels shown and hidden --------------------------------------------------------------
-
-TEST_F(Shell, AboutAndProtocolViewerOpenAndClose) {
-    aboutCB(MP, MP_ABOUT, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_TRUE(visible(ABOUT));
-    closePCB(ABOUT, ABOUT_COMMANDBUTTON, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_FALSE(visible(ABOUT));
-
-    showLog(PP, PP_SHOW_LOG, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_FALSE(visible(CHLP));
-    showLog(PP, PP_SHOW_LOG, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_TRUE(visible(CHLP));
-    closeSp(CHLP, CHLP_COMMANDBUTTON_2, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_FALSE(visible(CHLP));
-}
+// ---- The protocol viewer and the calibration page ------------------------------------------
 
 TEST_F(Shell, TheProtocolBoxFollowsTheViewersCorner) {
     int top = 0, left = 0;
