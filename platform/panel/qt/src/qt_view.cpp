@@ -338,8 +338,18 @@ void QtView::syncPanel(int handle) {
         return;
     }
     surface.setWindowTitle(qs(model->title));
-    surface.move(model->geometry.left, model->geometry.top);
-    surface.setSizeFromModel(model->geometry.width, model->geometry.height);
+    // Only a change of the model's geometry moves the window: a panel the operator dragged
+    // stays where it was put when the program changes, say, its title.
+    const panel::Geometry &g = model->geometry;
+    if (!widgets->placed || widgets->placedAt.top != g.top || widgets->placedAt.left != g.left) {
+        surface.move(g.left, g.top);
+    }
+    if (!widgets->placed || widgets->placedAt.width != g.width ||
+        widgets->placedAt.height != g.height) {
+        surface.setSizeFromModel(g.width, g.height);
+    }
+    widgets->placed = true;
+    widgets->placedAt = g;
     const bool modal =
         std::find(model_.popups().begin(), model_.popups().end(), handle) != model_.popups().end();
     const Qt::WindowModality wanted = modal ? Qt::ApplicationModal : Qt::NonModal;

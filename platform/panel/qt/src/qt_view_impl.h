@@ -55,6 +55,8 @@ class QtView final : public QObject, public panel::View {
     struct PanelWidgets {
         QPointer<PanelSurface> surface;
         std::map<int, ControlWidgets> controls;
+        bool placed = false;
+        panel::Geometry placedAt;  // the model's geometry last applied to the window
     };
 
     PanelWidgets *ensurePanel(int handle);

@@ -307,9 +307,15 @@ TEST_F(ViewTest, ColoursDimmingVisibilityAndTitleFollowAttributes) {
     EXPECT_LE(view->label(main, U)->geometry().bottom(), 150);
     EXPECT_EQ(view->label(main, U)->x(), 30);
 
+    // The operator moves the window; a new title leaves it there, a new place moves it.
+    view->surface(main)->move(200, 150);
     model.panel(main)->title = "ТРЛ4 крейт 1 слот 2";
     model.notifyPanel(main, PanelChange::Attributes);
     EXPECT_EQ(view->surface(main)->windowTitle(), QStringLiteral("ТРЛ4 крейт 1 слот 2"));
+    EXPECT_EQ(view->surface(main)->pos(), QPoint(200, 150));
+    model.panel(main)->geometry.top = 10;
+    model.notifyPanel(main, PanelChange::Attributes);
+    EXPECT_EQ(view->surface(main)->pos(), QPoint(60, 10));
     model.showPanel(main, false);
     EXPECT_FALSE(view->surface(main)->isVisible());
     EXPECT_TRUE(delivered().empty());
