@@ -109,7 +109,13 @@ std::string formatValue(const Control &control) {
 
 bool parseNumber(std::string_view text, double &value, std::string *error) {
     auto fail = [&](const char *why) {
-        if (error) *error = "'" + std::string(text) + "' " + why;
+        if (error) {
+            // Appended piecewise: GCC 12 at -O3 warns falsely on the operator+ chain.
+            error->assign(1, '\'');
+            error->append(text);
+            error->append("' ");
+            error->append(why);
+        }
         return false;
     };
     std::string_view s = text;
