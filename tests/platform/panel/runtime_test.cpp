@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -154,6 +156,21 @@ TEST_F(RuntimeTest, LoadsTheProgramPanelsAndTheirPages) {
     EXPECT_EQ(LoadPanel(0, "/nonexistent/p_trl4.uir", uir::MP), UIE_FILE);
     EXPECT_EQ(DiscardPanel(mp), 0);
     EXPECT_EQ(DisplayPanel(pp), UIE_BAD_PANEL);
+}
+
+TEST_F(RuntimeTest, ARelativeResourceNameIsFoundBesideTheProgram) {
+    // The tests run in their own folder; the build copies the resource next to the programs.
+    int mp = LoadPanel(0, uir::kFileName, uir::MP);
+    EXPECT_GT(mp, 0) << GetPanelErrorText();
+}
+
+TEST_F(RuntimeTest, ABrokenResourceIsRefusedWithItsLine) {
+    auto path = std::filesystem::temp_directory_path() / "panel_runtime_broken.uir";
+    std::ofstream(path) << "uir 1\npanel A 1\n  title \"a\"\n  wobble 3\n";
+    EXPECT_EQ(LoadPanel(0, path.string().c_str(), 1), UIE_RESOURCE);
+    EXPECT_EQ(std::string(GetPanelErrorText()),
+              path.string() + ":4: unknown keyword 'wobble' for a panel");
+    std::filesystem::remove(path);
 }
 
 TEST_F(RuntimeTest, UnregisteredCallbackFailsTheLoadWithItsLine) {
