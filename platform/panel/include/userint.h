@@ -181,8 +181,8 @@ int ClosePanelRuntime();
 int LoadPanel(int parent, const char *fileName, int resourceId);
 int NewPanel(int parent, const char *title, int top, int left, int height, int width);
 int DiscardPanel(int panel);  // safe inside the panel's own callbacks
-int DisplayPanel(int panel);
-int HidePanel(int panel);
+int DisplayPanel(int panel);  // on a tab page: brings the page to the front
+int HidePanel(int panel);     // hiding an installed pop-up also removes it
 int GetPanelHandleFromTabPage(int panel, int tabControl, int pageIndex, int *pageHandle);
 int InstallPopup(int panel);    // shows it modally: only it takes operator input
 int RemovePopup(int hideOnly);  // removes (and hides) the topmost pop-up
@@ -191,7 +191,8 @@ int DefaultPanel(int panel);    // every control back to its initial value
 int SetPanelAttribute(int panel, int attribute, int value);
 int SetPanelAttribute(int panel, int attribute, const char *value);
 int SetPanelAttribute(int panel, int attribute, void *value);  // ATTR_CALLBACK_DATA
-int SetPanelAttribute(int panel, int attribute, PanelCallbackPtr value);
+int SetPanelAttribute(int panel, int attribute,
+                      PanelCallbackPtr value);  // pass a typed null to unbind
 int GetPanelAttribute(int panel, int attribute, int *value);
 int GetPanelAttribute(int panel, int attribute, char *buffer, size_t size);
 
