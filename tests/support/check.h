@@ -31,26 +31,26 @@ inline int finish() {
 
 }  // namespace check
 
-#define CHECK(cond) \
-    do { \
-        ++::check::total(); \
+#define CHECK(cond)                                            \
+    do {                                                       \
+        ++::check::total();                                    \
         if (!(cond)) ::check::fail(__FILE__, __LINE__, #cond); \
     } while (0)
 
-#define CHECK_EQ_STR(a, b) \
-    do { \
-        ++::check::total(); \
-        if (std::strcmp((a), (b)) != 0) { \
+#define CHECK_EQ_STR(a, b)                                          \
+    do {                                                            \
+        ++::check::total();                                         \
+        if (std::strcmp((a), (b)) != 0) {                           \
             std::fprintf(stderr, "  \"%s\" != \"%s\"\n", (a), (b)); \
-            ::check::fail(__FILE__, __LINE__, #a " == " #b); \
-        } \
+            ::check::fail(__FILE__, __LINE__, #a " == " #b);        \
+        }                                                           \
     } while (0)
 
-#define CHECK_NEAR(a, b, tol) \
-    do { \
-        ++::check::total(); \
-        if (!(std::fabs((a) - (b)) <= (tol))) { \
+#define CHECK_NEAR(a, b, tol)                                                     \
+    do {                                                                          \
+        ++::check::total();                                                       \
+        if (!(std::fabs((a) - (b)) <= (tol))) {                                   \
             std::fprintf(stderr, "  %.17g vs %.17g\n", (double)(a), (double)(b)); \
-            ::check::fail(__FILE__, __LINE__, #a " ~ " #b); \
-        } \
+            ::check::fail(__FILE__, __LINE__, #a " ~ " #b);                       \
+        }                                                                         \
     } while (0)
