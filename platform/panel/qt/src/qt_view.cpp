@@ -154,7 +154,9 @@ QtView::PanelWidgets *QtView::ensurePanel(int handle) {
 
     PanelWidgets &widgets = panels_[handle];
     widgets.controls.clear();
-    auto *surface = new PanelSurface();
+    // A panel loaded into another sits inside it; pages get their place from their tab.
+    const bool child = model->parent != 0 && model->pageIndex < 0;
+    auto *surface = new PanelSurface(child ? panels_[model->parent].surface.data() : nullptr);
     widgets.surface = surface;
     surface->setFont(panelFont("Arial"));
     if (model->parent == 0) {
@@ -327,6 +329,12 @@ void QtView::syncPanel(int handle) {
     QPalette palette = surface.palette();
     palette.setColor(QPalette::Window, rgb(model->background));
     surface.setPalette(palette);
+    if (model->parent != 0 && model->pageIndex < 0) {
+        const panel::Geometry &g = model->geometry;
+        surface.setGeometry(g.left, g.top, g.width, g.height);
+        surface.setVisible(model->visible);
+        return;
+    }
     if (model->parent != 0) {
         // A page: its caption lives on the tab, its place is the tab's.
         const Control *tab = model_.control(model->parent, model->tabControl);

@@ -36,6 +36,7 @@ using panel::Mode;
 using panel::PanelChange;
 using trl4::panelqt::EntryField;
 using trl4::panelqt::LineBox;
+using trl4::panelqt::PanelSurface;
 using trl4::panelqt::PictureBox;
 using trl4::panelqt::QtView;
 
@@ -191,6 +192,8 @@ void whenModal(std::function<void(Dialog &)> answer) {
             timer->stop();
             timer->deleteLater();
             answer(*dialog);
+            // An answer the dialog did not take must not hang the test either.
+            QTimer::singleShot(3000, dialog, [dialog] { dialog->close(); });
         } else if (++*tries > 200) {
             timer->stop();
             timer->deleteLater();
@@ -198,6 +201,14 @@ void whenModal(std::function<void(Dialog &)> answer) {
         }
     });
     timer->start(10);
+}
+
+// The operator picks `path` in an open file dialog. The dialog ignores a chosen name while
+// its name field has the focus, as the operator would be typing there.
+void choose(QFileDialog &dialog, const QString &path) {
+    if (QWidget *focused = dialog.focusWidget()) focused->clearFocus();
+    dialog.selectFile(path);
+    QMetaObject::invokeMethod(&dialog, "accept");
 }
 
 class ViewTest : public ::testing::Test {
@@ -618,6 +629,23 @@ TEST_F(ViewTest, PanelsAndControlsBuiltInCodeAppearAndGo) {
     EXPECT_TRUE(surface.isNull());
 }
 
+TEST_F(ViewTest, PanelLoadedIntoAnotherSitsInsideIt) {
+    showMain();
+    panel::Panel inner = popupPanel();
+    inner.parent = main;
+    inner.geometry = {50, 30, 200, 120};
+    const int handle = model.addPanel(inner);
+    PanelSurface *surface = view->surface(handle);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->parentWidget(), view->surface(main));
+    EXPECT_EQ(surface->geometry(), QRect(30, 50, 200, 120));
+    EXPECT_FALSE(surface->isVisible());
+    model.showPanel(handle, true);
+    EXPECT_TRUE(surface->isVisible());
+    QTest::mouseClick(widget<QPushButton>(handle, 2), Qt::LeftButton);
+    EXPECT_EQ(delivered().size(), 1u);
+}
+
 TEST_F(ViewTest, ShotWritesTheWholePanel) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -672,8 +700,7 @@ TEST_F(ViewTest, FileDialogAnswersExistingNewAndCancelled) {
     whenModal<QFileDialog>([&](QFileDialog &dialog) {
         filters = dialog.nameFilters();
         title = dialog.windowTitle();
-        dialog.selectFile(existing);
-        QMetaObject::invokeMethod(&dialog, "accept");
+        choose(dialog, existing);
     });
     std::string path;
     EXPECT_EQ(view->selectFile(request, path), VAL_EXISTING_FILE_SELECTED);
@@ -684,19 +711,14 @@ TEST_F(ViewTest, FileDialogAnswersExistingNewAndCancelled) {
     EXPECT_TRUE(filters.contains(QStringLiteral("*.txt")));
 
     const QString fresh = dir.filePath(QStringLiteral("поверка 2.log"));
-    whenModal<QFileDialog>([&](QFileDialog &dialog) {
-        dialog.selectFile(fresh);
-        QMetaObject::invokeMethod(&dialog, "accept");
-    });
+    whenModal<QFileDialog>([&](QFileDialog &dialog) { choose(dialog, fresh); });
     EXPECT_EQ(view->selectFile(request, path), VAL_NEW_FILE_SELECTED);
     EXPECT_EQ(QString::fromStdString(path), QDir::toNativeSeparators(fresh));
 
     // With the extension enforced, a bare new name gets it.
     request.restrictExtension = true;
-    whenModal<QFileDialog>([&](QFileDialog &dialog) {
-        dialog.selectFile(dir.filePath(QStringLiteral("итог")));
-        QMetaObject::invokeMethod(&dialog, "accept");
-    });
+    whenModal<QFileDialog>(
+        [&](QFileDialog &dialog) { choose(dialog, dir.filePath(QStringLiteral("итог"))); });
     EXPECT_EQ(view->selectFile(request, path), VAL_NEW_FILE_SELECTED);
     EXPECT_EQ(QString::fromStdString(path),
               QDir::toNativeSeparators(dir.filePath(QStringLiteral("итог.log"))));
