@@ -20,9 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     auto anyCallback = [](const std::string &name, CtrlCallbackPtr *, PanelCallbackPtr *) {
         return name.empty();  // every name unknown: the build must refuse cleanly
     };
-    for (const auto &spec : resource.panels) {
+    for (const auto &def : resource.panels) {
         std::string why;
-        int handle = panel::buildPanel(model, resource, spec.resourceId, 0, anyCallback, why);
+        int handle = panel::buildPanel(model, resource, def.resourceId, 0, anyCallback, why);
         if (handle > 0) model.discardPanel(handle);
     }
     return 0;

@@ -676,19 +676,19 @@ bool loadResourceFile(const std::string &path, Resource &out, std::string &error
 
 namespace {
 
-bool resolveControl(const Resource &r, const ControlSpec &spec, const CallbackLookup &lookup,
+bool resolveControl(const Resource &r, const ControlSpec &def, const CallbackLookup &lookup,
                     CtrlCallbackPtr &out, std::string &error) {
     out = nullptr;
-    if (spec.control.callbackName.empty()) return true;
+    if (def.control.callbackName.empty()) return true;
     CtrlCallbackPtr control = nullptr;
     PanelCallbackPtr panelCb = nullptr;
-    std::string where = r.fileName + ":" + std::to_string(spec.callbackLine) + ": ";
-    if (!lookup || !lookup(spec.control.callbackName, &control, &panelCb)) {
-        error = where + "unknown callback '" + spec.control.callbackName + "'";
+    std::string where = r.fileName + ":" + std::to_string(def.callbackLine) + ": ";
+    if (!lookup || !lookup(def.control.callbackName, &control, &panelCb)) {
+        error = where + "unknown callback '" + def.control.callbackName + "'";
         return false;
     }
     if (!control) {
-        error = where + "'" + spec.control.callbackName +
+        error = where + "'" + def.control.callbackName +
                 "' is a panel callback, not a control callback";
         return false;
     }
@@ -696,38 +696,38 @@ bool resolveControl(const Resource &r, const ControlSpec &spec, const CallbackLo
     return true;
 }
 
-bool resolvePanel(const Resource &r, const PanelSpec &spec, const CallbackLookup &lookup,
+bool resolvePanel(const Resource &r, const PanelSpec &def, const CallbackLookup &lookup,
                   PanelCallbackPtr &out, std::string &error) {
     out = nullptr;
-    if (spec.callbackName.empty()) return true;
+    if (def.callbackName.empty()) return true;
     CtrlCallbackPtr control = nullptr;
     PanelCallbackPtr panelCb = nullptr;
-    std::string where = r.fileName + ":" + std::to_string(spec.callbackLine) + ": ";
-    if (!lookup || !lookup(spec.callbackName, &control, &panelCb)) {
-        error = where + "unknown callback '" + spec.callbackName + "'";
+    std::string where = r.fileName + ":" + std::to_string(def.callbackLine) + ": ";
+    if (!lookup || !lookup(def.callbackName, &control, &panelCb)) {
+        error = where + "unknown callback '" + def.callbackName + "'";
         return false;
     }
     if (!panelCb) {
-        error = where + "'" + spec.callbackName + "' is a control callback, not a panel callback";
+        error = where + "'" + def.callbackName + "' is a control callback, not a panel callback";
         return false;
     }
     out = panelCb;
     return true;
 }
 
-// Builds the model panel of one spec (controls resolved); pages are added by the caller.
-bool makePanel(const Resource &r, const PanelSpec &spec, const CallbackLookup &lookup, Panel &out,
+// Builds the model panel of one definition (controls resolved); pages are added by the caller.
+bool makePanel(const Resource &r, const PanelSpec &def, const CallbackLookup &lookup, Panel &out,
                std::string &error) {
-    out.resourceId = spec.resourceId;
-    out.constant = spec.constant;
-    out.title = spec.title;
-    out.geometry = spec.geometry;
-    out.background = spec.background;
-    out.pageIndex = spec.pageIndex;
-    out.callbackName = spec.callbackName;
-    out.closeControl = spec.closeControl;
-    if (!resolvePanel(r, spec, lookup, out.callback, error)) return false;
-    for (const auto &c : spec.controls) {
+    out.resourceId = def.resourceId;
+    out.constant = def.constant;
+    out.title = def.title;
+    out.geometry = def.geometry;
+    out.background = def.background;
+    out.pageIndex = def.pageIndex;
+    out.callbackName = def.callbackName;
+    out.closeControl = def.closeControl;
+    if (!resolvePanel(r, def, lookup, out.callback, error)) return false;
+    for (const auto &c : def.controls) {
         Control control = c.control;
         if (!resolveControl(r, c, lookup, control.callback, error)) return false;
         out.controls.push_back(std::move(control));
@@ -739,8 +739,8 @@ bool makePanel(const Resource &r, const PanelSpec &spec, const CallbackLookup &l
 
 int buildPanel(Model &model, const Resource &resource, int resourceId, int parent,
                const CallbackLookup &lookup, std::string &error) {
-    const PanelSpec *spec = resource.find(resourceId);
-    if (!spec) {
+    const PanelSpec *def = resource.find(resourceId);
+    if (!def) {
         error = resource.fileName + ": no panel with resource id " + std::to_string(resourceId);
         return UIE_NO_SUCH_RESOURCE;
     }
@@ -750,15 +750,15 @@ int buildPanel(Model &model, const Resource &resource, int resourceId, int paren
     }
     // Everything is resolved before the model changes.
     Panel top;
-    if (!makePanel(resource, *spec, lookup, top, error)) return UIE_CALLBACK;
-    top.resourceId = spec->resourceId;
+    if (!makePanel(resource, *def, lookup, top, error)) return UIE_CALLBACK;
+    top.resourceId = def->resourceId;
     top.parent = parent;
     struct PageBuild {
         int tab;
         Panel panel;
     };
     std::vector<PageBuild> pages;
-    for (const auto &c : spec->controls) {
+    for (const auto &c : def->controls) {
         for (const auto &pageSpec : c.pages) {
             PageBuild page{c.control.id, {}};
             if (!makePanel(resource, pageSpec, lookup, page.panel, error)) return UIE_CALLBACK;

@@ -358,8 +358,8 @@ TEST_F(ProgramResource, ControlsAndTheirLabelsDoNotOverlap) {
     for (const char *name : {"ABOUT", "CHLP", "EXIT_POPUP", "MP", "ST", "VP", "CP", "PP"}) {
         const PanelSpec &p = panelNamed(name);
         std::vector<std::pair<std::string, Box>> boxes;
-        for (const auto &spec : p.controls) {
-            const Control &c = spec.control;
+        for (const auto &def : p.controls) {
+            const Control &c = def.control;
             if (c.kind == Kind::Decoration || c.kind == Kind::Splitter) continue;  // frames, lines
             const auto &g = c.geometry;
             int top = g.top;

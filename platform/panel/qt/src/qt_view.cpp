@@ -705,12 +705,12 @@ int QtView::selectFile(const panel::FileRequest &request, std::string &path) {
          qs(request.fileTypeList).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         filters << pattern.trimmed();
     }
-    const QString spec = qs(request.defaultFileSpec);
-    if (spec.contains(QLatin1Char('*')) || spec.contains(QLatin1Char('?'))) {
-        filters.removeAll(spec);
-        filters.prepend(spec);
-    } else if (!spec.isEmpty()) {
-        dialog.selectFile(spec);
+    const QString fileSpec = qs(request.defaultFileSpec);
+    if (fileSpec.contains(QLatin1Char('*')) || fileSpec.contains(QLatin1Char('?'))) {
+        filters.removeAll(fileSpec);
+        filters.prepend(fileSpec);
+    } else if (!fileSpec.isEmpty()) {
+        dialog.selectFile(fileSpec);
     }
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     if (!request.buttonLabel.empty()) {
@@ -729,7 +729,7 @@ int QtView::selectFile(const panel::FileRequest &request, std::string &path) {
     }
     QString chosen = dialog.selectedFiles().constFirst();
     // A new name typed without the extension the caller insists on gets it.
-    const QString wanted = spec.startsWith(QStringLiteral("*.")) ? spec.mid(1) : QString();
+    const QString wanted = fileSpec.startsWith(QStringLiteral("*.")) ? fileSpec.mid(1) : QString();
     if (request.restrictExtension && !wanted.isEmpty() && !wanted.contains(QLatin1Char('*')) &&
         !chosen.endsWith(wanted, Qt::CaseInsensitive) && !QFileInfo::exists(chosen)) {
         chosen += wanted;
