@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "../../common/carrier_session.h"
 #include "../../common/driver_call.h"
 
 namespace {
@@ -20,9 +21,13 @@ constexpr std::string_view kIdnPrefix = "ZELKORTECH,KSPBASE";
 std::mutex sessionsMutex;
 std::map<uint32_t, ViSession> sessions;  // carrier session -> its resource manager
 
+struct CarrierView {
+    std::shared_ptr<const trl4sim::Bench> bench;  // keeps carrier alive
+    const trl4sim::Carrier *carrier = nullptr;
+};
+
 // The bench's carrier behind a live carrier session, or the status why there is none.
-int32_t carrierOf(uint32_t session, std::shared_ptr<const trl4sim::Bench> &bench,
-                  const trl4sim::Carrier *&carrier) {
+int32_t carrierOf(uint32_t session, CarrierView &view) {
     {
         std::lock_guard lock(sessionsMutex);
         if (sessions.count(session) == 0) return VI_ERROR_INV_OBJECT;
@@ -30,11 +35,11 @@ int32_t carrierOf(uint32_t session, std::shared_ptr<const trl4sim::Bench> &bench
     char name[VI_FIND_BUFLEN] = {};
     const ViStatus st = viGetAttribute(session, VI_ATTR_RSRC_NAME, name);
     if (st < 0) return st;
-    bench = trl4sim::current();
-    if (!bench) return VI_ERROR_SYSTEM_ERROR;
-    const trl4sim::Resource *r = trl4sim::findResource(*bench, name);
+    view.bench = trl4sim::current();
+    if (!view.bench) return VI_ERROR_SYSTEM_ERROR;
+    const trl4sim::Resource *r = trl4sim::findResource(*view.bench, name);
     if (r == nullptr || !r->carrier) return KSPBASE_ERROR_NOT_CARRIER;
-    carrier = &*r->carrier;
+    view.carrier = &*r->carrier;
     return VI_SUCCESS;
 }
 
@@ -63,29 +68,19 @@ int32_t kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uin
             if (session != nullptr) *session = 0;
             if (int32_t st = call.enter()) return call.done(st);
             if (session == nullptr) return call.done(KSPBASE_ERROR_PARAMETER);
-            ViSession rm = 0;
-            ViSession vi = 0;
-            ViStatus st = viOpenDefaultRM(&rm);
+            trl4drv::CarrierSession link;
+            const ViStatus st = trl4drv::openCarrierSession(rsrcName, link);
             if (st < 0) return call.done(st);
-            st = viOpen(rm, rsrcName, VI_NO_LOCK, 0, &vi);
-            if (st < 0) {
-                viClose(rm);
-                return call.done(st);
-            }
-            const auto bench = trl4sim::current();
-            char name[VI_FIND_BUFLEN] = {};
-            viGetAttribute(vi, VI_ATTR_RSRC_NAME, name);
-            const trl4sim::Resource *r = bench ? trl4sim::findResource(*bench, name) : nullptr;
-            if (r == nullptr || !r->carrier || (idQuery != 0 && !identifies(vi))) {
-                viClose(rm);
+            if (link.carrier == nullptr || (idQuery != 0 && !identifies(link.vi))) {
+                viClose(link.rm);
                 return call.done(KSPBASE_ERROR_NOT_CARRIER);
             }
             {
                 std::lock_guard lock(sessionsMutex);
-                sessions[vi] = rm;
+                sessions[link.vi] = link.rm;
             }
-            *session = vi;
-            call.out("session=" + std::to_string(vi));
+            *session = link.vi;
+            call.out("session=" + std::to_string(link.vi));
             return call.done(st);
         });
 }
@@ -99,11 +94,10 @@ int32_t kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
             if (present == nullptr || typeCode == nullptr) {
                 return call.done(KSPBASE_ERROR_PARAMETER);
             }
-            std::shared_ptr<const trl4sim::Bench> bench;
-            const trl4sim::Carrier *carrier = nullptr;
-            if (int32_t st = carrierOf(session, bench, carrier)) return call.done(st);
+            CarrierView view;
+            if (int32_t st = carrierOf(session, view)) return call.done(st);
             if (position < 1 || position > 4) return call.done(KSPBASE_ERROR_POSITION);
-            const uint16_t type = carrier->positions[position - 1u].typeCode;
+            const uint16_t type = view.carrier->positions[position - 1u].typeCode;
             *present = type != 0 ? 1 : 0;
             *typeCode = type;
             call.out("present=" + std::to_string(*present) + " type=" + std::to_string(type));
@@ -117,11 +111,10 @@ int32_t kspbase_m_get_attribute(uint32_t session, uint32_t attribute, char *text
         [&](Call &call) {
             if (int32_t st = call.enter()) return call.done(st);
             if (text == nullptr) return call.done(KSPBASE_ERROR_PARAMETER);
-            std::shared_ptr<const trl4sim::Bench> bench;
-            const trl4sim::Carrier *carrier = nullptr;
-            if (int32_t st = carrierOf(session, bench, carrier)) return call.done(st);
+            CarrierView view;
+            if (int32_t st = carrierOf(session, view)) return call.done(st);
             if (attribute != KSPBASE_ATTR_CARRIER_NAME) return call.done(KSPBASE_ERROR_ATTRIBUTE);
-            trl4drv::copyText(text, KSPBASE_TEXT_LEN, carrier->name);
+            trl4drv::copyText(text, KSPBASE_TEXT_LEN, view.carrier->name);
             call.out(trl4drv::traceArg(text));
             return call.done(VI_SUCCESS);
         });
@@ -133,10 +126,9 @@ int32_t kspbase_mem_q(uint32_t session, uint32_t *memSize) {
         [&](Call &call) {
             if (int32_t st = call.enter()) return call.done(st);
             if (memSize == nullptr) return call.done(KSPBASE_ERROR_PARAMETER);
-            std::shared_ptr<const trl4sim::Bench> bench;
-            const trl4sim::Carrier *carrier = nullptr;
-            if (int32_t st = carrierOf(session, bench, carrier)) return call.done(st);
-            *memSize = carrier->memory;
+            CarrierView view;
+            if (int32_t st = carrierOf(session, view)) return call.done(st);
+            *memSize = view.carrier->memory;
             call.out("size=" + std::to_string(*memSize));
             return call.done(VI_SUCCESS);
         });

@@ -7,8 +7,10 @@
 #include <memory>
 #include <mutex>
 
+#include "../../common/carrier_session.h"
 #include "../../common/driver_call.h"
 #include "kspbase.h"
+#include "trl4visa/names.h"
 
 namespace {
 
@@ -64,11 +66,18 @@ int32_t target(uint32_t handle, bool needConnected, Target &t) {
     return VI_SUCCESS;
 }
 
-std::string lower(std::string_view s) {
-    std::string out;
-    for (char c : s)
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return out;
+// An operation on a connected session's mezzanine that takes only the session: refused,
+// with its trace line, before body runs when there is no bench, session or mezzanine.
+template <typename Body>
+int32_t onMezzanine(const char *name, uint32_t session, Body body) noexcept {
+    return guarded(
+        name, [&] { return traceArgs(session); },
+        [&](Call &call) {
+            if (int32_t st = call.enter()) return call.done(st);
+            Target t;
+            if (int32_t st = target(session, true, t)) return call.done(st);
+            return body(call, t);
+        });
 }
 
 struct Message {
@@ -127,21 +136,11 @@ int32_t ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uin
             if (session != nullptr) *session = 0;
             if (int32_t st = call.enter()) return call.done(st);
             if (session == nullptr) return call.done(KSPTRL4_ERROR_PARAMETER);
-            ViSession rm = 0;
-            ViSession vi = 0;
-            ViStatus st = viOpenDefaultRM(&rm);
+            trl4drv::CarrierSession link;
+            const ViStatus st = trl4drv::openCarrierSession(rsrcName, link);
             if (st < 0) return call.done(st);
-            st = viOpen(rm, rsrcName, VI_NO_LOCK, 0, &vi);
-            if (st < 0) {
-                viClose(rm);
-                return call.done(st);
-            }
-            char name[VI_FIND_BUFLEN] = {};
-            viGetAttribute(vi, VI_ATTR_RSRC_NAME, name);
-            const auto bench = trl4sim::current();
-            const trl4sim::Resource *r = bench ? trl4sim::findResource(*bench, name) : nullptr;
-            if (r == nullptr || !r->carrier) {
-                viClose(rm);
+            if (link.carrier == nullptr) {
+                viClose(link.rm);
                 return call.done(KSPTRL4_ERROR_NO_MEZZANINE);
             }
             std::lock_guard lock(sessionsMutex);
@@ -149,9 +148,9 @@ int32_t ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uin
                 ++lastHandle;
             } while (lastHandle == 0 || sessions.count(lastHandle) != 0);
             Session &s = sessions[lastHandle];
-            s.rm = rm;
-            s.vi = vi;
-            s.resource = name;
+            s.rm = link.rm;
+            s.vi = link.vi;
+            s.resource = link.name;
             *session = lastHandle;
             call.out("session=" + std::to_string(lastHandle));
             return call.done(st);
@@ -173,7 +172,7 @@ int32_t ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t posi
                 return call.done(st);
             }
             // The carrier session must be the carrier this session was opened for.
-            if (lower(name) != lower(t.session->resource)) {
+            if (trl4visa::lowerName(name) != trl4visa::lowerName(t.session->resource)) {
                 return call.done(KSPTRL4_ERROR_PARAMETER);
             }
             t.session->connected = true;
@@ -203,18 +202,13 @@ int32_t ksptrl4_alloc(uint32_t session, uint32_t size) {
 }
 
 int32_t ksptrl4_displacement(uint32_t session) {
-    return guarded(
-        "ksptrl4_displacement", [&] { return traceArgs(session); },
-        [&](Call &call) {
-            if (int32_t st = call.enter()) return call.done(st);
-            Target t;
-            if (int32_t st = target(session, true, t)) return call.done(st);
-            t.session->offsets[0] = t.mezzanine->offsets[0];
-            t.session->offsets[1] = t.mezzanine->offsets[1];
-            call.out("offsets=" + trl4drv::traceArg(t.session->offsets[0]) + "," +
-                     trl4drv::traceArg(t.session->offsets[1]));
-            return call.done(VI_SUCCESS);
-        });
+    return onMezzanine("ksptrl4_displacement", session, [&](Call &call, Target &t) {
+        t.session->offsets[0] = t.mezzanine->offsets[0];
+        t.session->offsets[1] = t.mezzanine->offsets[1];
+        call.out("offsets=" + trl4drv::traceArg(t.session->offsets[0]) + "," +
+                 trl4drv::traceArg(t.session->offsets[1]));
+        return call.done(VI_SUCCESS);
+    });
 }
 
 int32_t ksptrl4_get_attribute(uint32_t session, uint32_t attribute, void *value) {
@@ -337,62 +331,41 @@ int32_t ksptrl4_self_test(uint32_t session, int16_t *result, char *message) {
 }
 
 int32_t ksptrl4_reset(uint32_t session) {
-    return guarded(
-        "ksptrl4_reset", [&] { return traceArgs(session); },
-        [&](Call &call) {
-            if (int32_t st = call.enter()) return call.done(st);
-            Target t;
-            if (int32_t st = target(session, true, t)) return call.done(st);
-            return call.done(VI_SUCCESS);
-        });
+    return onMezzanine("ksptrl4_reset", session,
+                       [&](Call &call, Target &) { return call.done(VI_SUCCESS); });
 }
 
 int32_t ksptrl4_readFlash(uint32_t session) {
-    return guarded(
-        "ksptrl4_readFlash", [&] { return traceArgs(session); },
-        [&](Call &call) {
-            if (int32_t st = call.enter()) return call.done(st);
-            Target t;
-            if (int32_t st = target(session, true, t)) return call.done(st);
-            trl4sim::Coefficients stored{};
-            switch (trl4sim::readEeprom(*t.resource, t.session->position, stored)) {
-                case trl4sim::EepromState::Stored:
-                    *t.session->coefficients = stored;
-                    return call.done(VI_SUCCESS);
-                case trl4sim::EepromState::Blank:
-                    *t.session->coefficients = trl4sim::kDefaultCoefficients;
-                    return call.done(KSPTRL4_WARN_EEPROM_DEFAULTS);
-                case trl4sim::EepromState::Unreadable:
-                    break;
-            }
-            return call.done(KSPTRL4_ERROR_EEPROM);
-        });
+    return onMezzanine("ksptrl4_readFlash", session, [&](Call &call, Target &t) {
+        trl4sim::Coefficients stored{};
+        switch (trl4sim::readEeprom(*t.resource, t.session->position, stored)) {
+            case trl4sim::EepromState::Stored:
+                *t.session->coefficients = stored;
+                return call.done(VI_SUCCESS);
+            case trl4sim::EepromState::Blank:
+                *t.session->coefficients = trl4sim::kDefaultCoefficients;
+                return call.done(KSPTRL4_WARN_EEPROM_DEFAULTS);
+            case trl4sim::EepromState::Unreadable:
+                break;
+        }
+        return call.done(KSPTRL4_ERROR_EEPROM);
+    });
 }
 
 int32_t ksptrl4_writeFlash(uint32_t session) {
-    return guarded(
-        "ksptrl4_writeFlash", [&] { return traceArgs(session); },
-        [&](Call &call) {
-            if (int32_t st = call.enter()) return call.done(st);
-            Target t;
-            if (int32_t st = target(session, true, t)) return call.done(st);
-            if (!trl4sim::writeEeprom(*t.resource, t.session->position, *t.session->coefficients)) {
-                return call.done(KSPTRL4_ERROR_EEPROM);
-            }
-            return call.done(VI_SUCCESS);
-        });
+    return onMezzanine("ksptrl4_writeFlash", session, [&](Call &call, Target &t) {
+        if (!trl4sim::writeEeprom(*t.resource, t.session->position, *t.session->coefficients)) {
+            return call.done(KSPTRL4_ERROR_EEPROM);
+        }
+        return call.done(VI_SUCCESS);
+    });
 }
 
 int32_t ksptrl4_resetCoeff(uint32_t session) {
-    return guarded(
-        "ksptrl4_resetCoeff", [&] { return traceArgs(session); },
-        [&](Call &call) {
-            if (int32_t st = call.enter()) return call.done(st);
-            Target t;
-            if (int32_t st = target(session, true, t)) return call.done(st);
-            *t.session->coefficients = trl4sim::kDefaultCoefficients;
-            return call.done(VI_SUCCESS);
-        });
+    return onMezzanine("ksptrl4_resetCoeff", session, [&](Call &call, Target &t) {
+        *t.session->coefficients = trl4sim::kDefaultCoefficients;
+        return call.done(VI_SUCCESS);
+    });
 }
 
 }  // extern "C"

@@ -16,8 +16,11 @@
 
 #include "trl4sim/bench.h"
 #include "trl4visa/expression.h"
+#include "trl4visa/names.h"
 
 namespace {
+
+using trl4visa::lowerName;
 
 constexpr ViUInt32 kDefaultTimeout = 2000;
 constexpr size_t kMaxQueryBuffer = 65535;
@@ -56,13 +59,6 @@ struct Visa {
 Visa &visa() {
     static Visa v;
     return v;
-}
-
-std::string lowerName(std::string_view name) {
-    std::string out;
-    for (char c : name)
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return out;
 }
 
 // Entry of every operation: a refused bench fails everything, a new bench ends every object
@@ -203,6 +199,16 @@ ViStatus readReply(Visa &v, ViSession vi, std::string &reply, size_t limit) {
     if (s->output.empty()) return VI_ERROR_TMO;
     reply = s->output.substr(0, limit);
     s->output.clear();  // the rest of an over-long reply is discarded, not left for later
+    return VI_SUCCESS;
+}
+
+// The session a transfer (clear, write, read) goes to, or the status why it cannot go there.
+ViStatus transferSession(Visa &v, const char *call, ViSession vi, bool bufferMissing, Object *&s) {
+    if (ViStatus st = enter(v, call)) return st;
+    s = find(v, vi, Kind::Session);
+    if (s == nullptr) return VI_ERROR_INV_OBJECT;
+    if (bufferMissing) return VI_ERROR_USER_BUF;
+    if (lockedAgainst(v, vi, *s)) return VI_ERROR_RSRC_LOCKED;
     return VI_SUCCESS;
 }
 
@@ -427,10 +433,8 @@ ViStatus viUnlock(ViSession vi) {
 ViStatus viClear(ViSession vi) {
     Visa &v = visa();
     std::lock_guard guard(v.mutex);
-    if (ViStatus st = enter(v, "viClear")) return st;
-    Object *s = find(v, vi, Kind::Session);
-    if (s == nullptr) return VI_ERROR_INV_OBJECT;
-    if (lockedAgainst(v, vi, *s)) return VI_ERROR_RSRC_LOCKED;
+    Object *s = nullptr;
+    if (ViStatus st = transferSession(v, "viClear", vi, false, s)) return st;
     s->input.clear();
     s->output.clear();
     return VI_SUCCESS;
@@ -440,11 +444,8 @@ ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 count, ViUInt32 *written
     Visa &v = visa();
     std::lock_guard guard(v.mutex);
     if (written != nullptr) *written = 0;
-    if (ViStatus st = enter(v, "viWrite")) return st;
-    Object *s = find(v, vi, Kind::Session);
-    if (s == nullptr) return VI_ERROR_INV_OBJECT;
-    if (buf == nullptr && count > 0) return VI_ERROR_USER_BUF;
-    if (lockedAgainst(v, vi, *s)) return VI_ERROR_RSRC_LOCKED;
+    Object *s = nullptr;
+    if (ViStatus st = transferSession(v, "viWrite", vi, buf == nullptr && count > 0, s)) return st;
     if (count > 0) s->input.append(reinterpret_cast<const char *>(buf), count);
     takeCommands(*s);
     if (written != nullptr) *written = count;
@@ -455,11 +456,8 @@ ViStatus viRead(ViSession vi, ViBuf buf, ViUInt32 count, ViUInt32 *got) {
     Visa &v = visa();
     std::lock_guard guard(v.mutex);
     if (got != nullptr) *got = 0;
-    if (ViStatus st = enter(v, "viRead")) return st;
-    Object *s = find(v, vi, Kind::Session);
-    if (s == nullptr) return VI_ERROR_INV_OBJECT;
-    if (buf == nullptr && count > 0) return VI_ERROR_USER_BUF;
-    if (lockedAgainst(v, vi, *s)) return VI_ERROR_RSRC_LOCKED;
+    Object *s = nullptr;
+    if (ViStatus st = transferSession(v, "viRead", vi, buf == nullptr && count > 0, s)) return st;
     if (s->output.empty()) return VI_ERROR_TMO;
     const size_t n = std::min<size_t>(count, s->output.size());
     if (n > 0) std::memcpy(buf, s->output.data(), n);
