@@ -66,18 +66,23 @@ int32_t target(uint32_t handle, bool needConnected, Target &t) {
     return VI_SUCCESS;
 }
 
-// An operation on a connected session's mezzanine that takes only the session: refused,
-// with its trace line, before body runs when there is no bench, session or mezzanine.
+// An operation on a connected session's mezzanine: refused, with its trace line, before
+// body runs when there is no bench, session or mezzanine.
+template <typename Args, typename Body>
+int32_t onMezzanine(const char *name, uint32_t session, Args args, Body body) noexcept {
+    return guarded(name, args, [&](Call &call) {
+        if (int32_t st = call.enter()) return call.done(st);
+        Target t;
+        if (int32_t st = target(session, true, t)) return call.done(st);
+        return body(call, t);
+    });
+}
+
+// The same for an operation that takes only the session.
 template <typename Body>
 int32_t onMezzanine(const char *name, uint32_t session, Body body) noexcept {
-    return guarded(
-        name, [&] { return traceArgs(session); },
-        [&](Call &call) {
-            if (int32_t st = call.enter()) return call.done(st);
-            Target t;
-            if (int32_t st = target(session, true, t)) return call.done(st);
-            return body(call, t);
-        });
+    return onMezzanine(
+        name, session, [&] { return traceArgs(session); }, body);
 }
 
 struct Message {
@@ -189,12 +194,9 @@ int32_t ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t posi
 }
 
 int32_t ksptrl4_alloc(uint32_t session, uint32_t size) {
-    return guarded(
-        "ksptrl4_alloc", [&] { return traceArgs(session, size); },
-        [&](Call &call) {
-            if (int32_t st = call.enter()) return call.done(st);
-            Target t;
-            if (int32_t st = target(session, true, t)) return call.done(st);
+    return onMezzanine(
+        "ksptrl4_alloc", session, [&] { return traceArgs(session, size); },
+        [&](Call &call, Target &t) {
             if (size > t.resource->carrier->memory) return call.done(KSPTRL4_ERROR_MEMORY);
             t.session->allocated = size;
             return call.done(VI_SUCCESS);
