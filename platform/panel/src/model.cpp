@@ -251,6 +251,13 @@ int Model::removePopup() {
 
 namespace {
 
+// How many choices a ring, list box or tab offers; -1 for a control that offers none.
+int choiceCount(const Control &c) {
+    if (c.kind == Kind::Ring || c.kind == Kind::ListBox) return static_cast<int>(c.items.size());
+    if (c.kind == Kind::Tab) return static_cast<int>(c.pages.size());
+    return -1;
+}
+
 double clampToControl(const Control &c, double value) {
     double lo = std::max(c.min, typeMin(c.type));
     double hi = std::min(c.max, typeMax(c.type));
@@ -427,14 +434,8 @@ int Model::clearItems(int handle, int id) {
 int Model::setIndex(int handle, int id, int index) {
     Control *c = control(handle, id);
     if (!c) return panel(handle) ? UIE_BAD_CONTROL : UIE_BAD_PANEL;
-    int count = 0;
-    if (c->kind == Kind::Ring || c->kind == Kind::ListBox) {
-        count = static_cast<int>(c->items.size());
-    } else if (c->kind == Kind::Tab) {
-        count = static_cast<int>(c->pages.size());
-    } else {
-        return UIE_BAD_CONTROL;
-    }
+    int count = choiceCount(*c);
+    if (count < 0) return UIE_BAD_CONTROL;
     if (count == 0) return UIE_NO_ITEMS;
     if (index < 0 || index >= count) return UIE_INDEX;
     c->index = index;
@@ -604,14 +605,8 @@ Input Model::operatorSelect(int handle, int id, int index) {
     const Control *c = nullptr;
     Input state = checkControlInput(handle, id, &c);
     if (state != Input::Accepted) return state;
-    int count = 0;
-    if (c->kind == Kind::Ring || c->kind == Kind::ListBox) {
-        count = static_cast<int>(c->items.size());
-    } else if (c->kind == Kind::Tab) {
-        count = static_cast<int>(c->pages.size());
-    } else {
-        return Input::NotOperable;
-    }
+    int count = choiceCount(*c);
+    if (count < 0) return Input::NotOperable;
     if (index < 0 || index >= count) return Input::NoSuchItem;
     Kind kind = c->kind;
     setIndex(handle, id, index);

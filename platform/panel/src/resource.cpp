@@ -107,6 +107,7 @@ class Parser {
     bool finishControl(Frame &f);
     bool finishPanel(Frame &f);
 
+    bool name(const Token &t, std::string &value, const char *what);
     bool integer(const Token &t, long min, long max, int &value, const char *what);
     bool number(const Token &t, double &value, const char *what);
     bool colour(const Token &t, std::uint32_t &value);
@@ -128,6 +129,13 @@ bool Parser::once(Frame &f, const std::string &key) {
                     std::to_string(f.fieldLines[key]) + ")");
     }
     f.fieldLines[key] = line_;
+    return true;
+}
+
+bool Parser::name(const Token &t, std::string &value, const char *what) {
+    if (t.quoted || !isName(t.text))
+        return fail("bad " + std::string(what) + " name '" + t.text + "'");
+    value = t.text;
     return true;
 }
 
@@ -251,8 +259,7 @@ bool Parser::openPanel(const std::vector<Token> &t) {
     Frame f;
     f.type = Frame::Panel;
     f.panel.line = line_;
-    if (t[1].quoted || !isName(t[1].text)) return fail("bad panel name '" + t[1].text + "'");
-    f.panel.constant = t[1].text;
+    if (!name(t[1], f.panel.constant, "panel")) return false;
     if (!integer(t[2], 1, 1000000, f.panel.resourceId, "resource id")) return false;
     if (!panelNames_.insert(f.panel.constant).second) {
         return fail("duplicate panel name " + f.panel.constant);
@@ -273,8 +280,7 @@ bool Parser::openControl(const std::vector<Token> &t) {
     f.type = Frame::Control;
     f.control.line = line_;
     Control &c = f.control.control;
-    if (t[1].quoted || !isName(t[1].text)) return fail("bad control name '" + t[1].text + "'");
-    c.constant = t[1].text;
+    if (!name(t[1], c.constant, "control")) return false;
     if (!integer(t[2], 2, 1000000, c.id, "control id")) return false;
     auto kind = kKinds.find(t[3].text);
     if (t[3].quoted || kind == kKinds.end())
@@ -306,8 +312,7 @@ bool Parser::openPage(const std::vector<Token> &t) {
     Frame f;
     f.type = Frame::Page;
     f.panel.line = line_;
-    if (t[1].quoted || !isName(t[1].text)) return fail("bad page name '" + t[1].text + "'");
-    f.panel.constant = t[1].text;
+    if (!name(t[1], f.panel.constant, "page")) return false;
     if (!integer(t[2], 0, 1000, f.panel.pageIndex, "page index")) return false;
     std::size_t expected = stack_.back().control.pages.size();
     if (static_cast<std::size_t>(f.panel.pageIndex) != expected) {
@@ -333,8 +338,7 @@ bool Parser::panelField(Frame &f, const std::string &key, const std::vector<Toke
     if (key == "geometry") return once(f, key) && geometry(t, p.geometry, !page);
     if (key == "callback") {
         if (!once(f, key) || !args(t, 1)) return false;
-        if (t[1].quoted || !isName(t[1].text)) return fail("bad callback name '" + t[1].text + "'");
-        p.callbackName = t[1].text;
+        if (!name(t[1], p.callbackName, "callback")) return false;
         p.callbackLine = line_;
         return true;
     }
@@ -453,8 +457,7 @@ bool Parser::controlField(Frame &f, const std::string &key, const std::vector<To
     if (key == "callback") {
         if (!takesCallback(c.kind)) return notFor();
         if (!once(f, key) || !args(t, 1)) return false;
-        if (t[1].quoted || !isName(t[1].text)) return fail("bad callback name '" + t[1].text + "'");
-        c.callbackName = t[1].text;
+        if (!name(t[1], c.callbackName, "callback")) return false;
         f.control.callbackLine = line_;
         return true;
     }

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "panel/model.h"
@@ -107,15 +108,6 @@ int copyText(const std::string &text, char *buffer, std::size_t size) {
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
     return UIE_BUFFER_TOO_SMALL;
-}
-
-std::string joinLines(const std::vector<std::string> &lines) {
-    std::string all;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i) all += '\n';
-        all += lines[i];
-    }
-    return all;
 }
 
 // Resolves the panel and control of a call; returns 0 or the status to report.
@@ -221,6 +213,85 @@ bool isColour(int value) {
 bool isDoubleAttribute(int attribute) {
     return attribute == ATTR_MIN_VALUE || attribute == ATTR_MAX_VALUE ||
            attribute == ATTR_INCR_VALUE;
+}
+
+// Geometry, colours and callbacks mean the same on panels and controls, so both attribute
+// families go through these.
+int setGeometry(panel::Geometry &g, int attribute, int value) {
+    switch (attribute) {
+        case ATTR_TOP:
+            g.top = value;
+            return 0;
+        case ATTR_LEFT:
+            g.left = value;
+            return 0;
+        case ATTR_WIDTH:
+            if (value < 1) return UIE_BAD_VALUE;
+            g.width = value;
+            return 0;
+        case ATTR_HEIGHT:
+            if (value < 1) return UIE_BAD_VALUE;
+            g.height = value;
+            return 0;
+        default:
+            return UIE_BAD_ATTRIBUTE;
+    }
+}
+
+int geometryValue(const panel::Geometry &g, int attribute) {
+    switch (attribute) {
+        case ATTR_TOP:
+            return g.top;
+        case ATTR_LEFT:
+            return g.left;
+        case ATTR_WIDTH:
+            return g.width;
+        default:  // ATTR_HEIGHT
+            return g.height;
+    }
+}
+
+int setColour(std::uint32_t &colour, int value) {
+    if (!isColour(value)) return UIE_BAD_VALUE;
+    colour = static_cast<std::uint32_t>(value);
+    return 0;
+}
+
+std::uint32_t &controlColour(Control &c, int attribute) {
+    return attribute == ATTR_TEXT_COLOR     ? c.textColor
+           : attribute == ATTR_TEXT_BGCOLOR ? c.textBackground
+                                            : c.background;
+}
+
+// An empty name removes the callback; otherwise the name must be registered with a callback of
+// the owner's kind.
+template <typename Owner>
+int setCallbackName(Owner &owner, const char *name) {
+    if (!*name) {
+        owner.callback = nullptr;
+        owner.callbackName.clear();
+        return 0;
+    }
+    CtrlCallbackPtr control = nullptr;
+    PanelCallbackPtr panelCb = nullptr;
+    if (!lookupCallback(name, &control, &panelCb)) return UIE_CALLBACK;
+    if constexpr (std::is_same_v<decltype(owner.callback), PanelCallbackPtr>) {
+        if (!panelCb) return UIE_CALLBACK;
+        owner.callback = panelCb;
+    } else {
+        if (!control) return UIE_CALLBACK;
+        owner.callback = control;
+    }
+    owner.callbackName = name;
+    return 0;
+}
+
+template <typename Owner, typename Callback>
+int setCallbackPointer(Owner &owner, int attribute, Callback value) {
+    if (attribute != ATTR_CALLBACK_FUNCTION_POINTER) return UIE_BAD_ATTRIBUTE;
+    owner.callback = value;
+    owner.callbackName.clear();
+    return 0;
 }
 
 // The numeric value a control holds, for GetCtrlVal.
@@ -582,24 +653,15 @@ int SetPanelAttribute(int panel, int attribute, int value) {
         auto &model = g_runtime->model;
         switch (attribute) {
             case ATTR_TOP:
-                p->geometry.top = value;
-                break;
             case ATTR_LEFT:
-                p->geometry.left = value;
-                break;
             case ATTR_WIDTH:
-                if (value < 1) return UIE_BAD_VALUE;
-                p->geometry.width = value;
-                break;
             case ATTR_HEIGHT:
-                if (value < 1) return UIE_BAD_VALUE;
-                p->geometry.height = value;
+                if (int status = setGeometry(p->geometry, attribute, value)) return status;
                 break;
             case ATTR_VISIBLE:
                 return model.showPanel(panel, value != 0);
             case ATTR_BACKCOLOR:
-                if (!isColour(value)) return UIE_BAD_VALUE;
-                p->background = static_cast<std::uint32_t>(value);
+                if (int status = setColour(p->background, value)) return status;
                 break;
             case ATTR_CLOSE_CTRL:
                 if (value != 0 && !p->control(value)) return UIE_BAD_CONTROL;
@@ -638,19 +700,9 @@ int SetPanelAttribute(int panel, int attribute, const char *value) {
                 if (!panel::text::isName(value)) return UIE_BAD_VALUE;
                 p->constant = value;
                 break;
-            case ATTR_CALLBACK_NAME: {
-                if (!*value) {
-                    p->callback = nullptr;
-                    p->callbackName.clear();
-                    break;
-                }
-                CtrlCallbackPtr control = nullptr;
-                PanelCallbackPtr cb = nullptr;
-                if (!lookupCallback(value, &control, &cb) || !cb) return UIE_CALLBACK;
-                p->callback = cb;
-                p->callbackName = value;
+            case ATTR_CALLBACK_NAME:
+                if (int status = setCallbackName(*p, value)) return status;
                 break;
-            }
             default:
                 return UIE_BAD_ATTRIBUTE;
         }
@@ -673,10 +725,7 @@ int SetPanelAttribute(int panel, int attribute, PanelCallbackPtr value) {
     return guarded([&]() -> int {
         panel::Panel *p = nullptr;
         if (int status = find(panel, 0, &p, nullptr)) return status;
-        if (attribute != ATTR_CALLBACK_FUNCTION_POINTER) return UIE_BAD_ATTRIBUTE;
-        p->callback = value;
-        p->callbackName.clear();
-        return 0;
+        return setCallbackPointer(*p, attribute, value);
     });
 }
 
@@ -687,16 +736,10 @@ int GetPanelAttribute(int panel, int attribute, int *value) {
         if (int status = find(panel, 0, &p, nullptr)) return status;
         switch (attribute) {
             case ATTR_TOP:
-                *value = p->geometry.top;
-                return 0;
             case ATTR_LEFT:
-                *value = p->geometry.left;
-                return 0;
             case ATTR_WIDTH:
-                *value = p->geometry.width;
-                return 0;
             case ATTR_HEIGHT:
-                *value = p->geometry.height;
+                *value = geometryValue(p->geometry, attribute);
                 return 0;
             case ATTR_VISIBLE:
                 *value = p->pageIndex >= 0 ? 1 : (p->visible ? 1 : 0);
@@ -867,7 +910,7 @@ int GetCtrlVal(int panel, int control, char *buffer, size_t size) {
             case Kind::TextMessage:
                 return copyText(c->text, buffer, size);
             case Kind::TextBox:
-                return copyText(joinLines(c->lines), buffer, size);
+                return copyText(panel::text::joinLines(c->lines), buffer, size);
             case Kind::Ring:
             case Kind::ListBox:
                 if (c->type != DataType::Text) return UIE_BAD_VALUE;
@@ -939,18 +982,10 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
         auto &model = g_runtime->model;
         switch (attribute) {
             case ATTR_TOP:
-                c->geometry.top = value;
-                break;
             case ATTR_LEFT:
-                c->geometry.left = value;
-                break;
             case ATTR_WIDTH:
-                if (value < 1) return UIE_BAD_VALUE;
-                c->geometry.width = value;
-                break;
             case ATTR_HEIGHT:
-                if (value < 1) return UIE_BAD_VALUE;
-                c->geometry.height = value;
+                if (int status = setGeometry(c->geometry, attribute, value)) return status;
                 break;
             case ATTR_VISIBLE:
                 c->visible = value != 0;
@@ -960,14 +995,9 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
                 break;
             case ATTR_TEXT_COLOR:
             case ATTR_TEXT_BGCOLOR:
-            case ATTR_BACKCOLOR: {
-                if (!isColour(value)) return UIE_BAD_VALUE;
-                auto colour = static_cast<std::uint32_t>(value);
-                (attribute == ATTR_TEXT_COLOR     ? c->textColor
-                 : attribute == ATTR_TEXT_BGCOLOR ? c->textBackground
-                                                  : c->background) = colour;
+            case ATTR_BACKCOLOR:
+                if (int status = setColour(controlColour(*c, attribute), value)) return status;
                 break;
-            }
             case ATTR_FORMAT:
                 if (c->kind != Kind::Numeric) return UIE_BAD_ATTRIBUTE;
                 switch (value) {
@@ -1033,19 +1063,9 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *value) {
                 }
                 c->constant = value;
                 break;
-            case ATTR_CALLBACK_NAME: {
-                if (!*value) {
-                    c->callback = nullptr;
-                    c->callbackName.clear();
-                    break;
-                }
-                CtrlCallbackPtr cb = nullptr;
-                PanelCallbackPtr panelCb = nullptr;
-                if (!lookupCallback(value, &cb, &panelCb) || !cb) return UIE_CALLBACK;
-                c->callback = cb;
-                c->callbackName = value;
+            case ATTR_CALLBACK_NAME:
+                if (int status = setCallbackName(*c, value)) return status;
                 break;
-            }
             case ATTR_TEXT_FONT:
                 if (!*value) return UIE_BAD_VALUE;
                 c->font = value;
@@ -1074,10 +1094,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, CtrlCallbackPtr valu
         panel::Panel *p = nullptr;
         Control *c = nullptr;
         if (int status = find(panel, control, &p, &c)) return status;
-        if (attribute != ATTR_CALLBACK_FUNCTION_POINTER) return UIE_BAD_ATTRIBUTE;
-        c->callback = value;
-        c->callbackName.clear();
-        return 0;
+        return setCallbackPointer(*c, attribute, value);
     });
 }
 
@@ -1089,16 +1106,10 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value) {
         if (int status = find(panel, control, &p, &c)) return status;
         switch (attribute) {
             case ATTR_TOP:
-                *value = c->geometry.top;
-                return 0;
             case ATTR_LEFT:
-                *value = c->geometry.left;
-                return 0;
             case ATTR_WIDTH:
-                *value = c->geometry.width;
-                return 0;
             case ATTR_HEIGHT:
-                *value = c->geometry.height;
+                *value = geometryValue(c->geometry, attribute);
                 return 0;
             case ATTR_VISIBLE:
                 *value = c->visible ? 1 : 0;
@@ -1107,13 +1118,9 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value) {
                 *value = c->dimmed ? 1 : 0;
                 return 0;
             case ATTR_TEXT_COLOR:
-                *value = static_cast<int>(c->textColor);
-                return 0;
             case ATTR_TEXT_BGCOLOR:
-                *value = static_cast<int>(c->textBackground);
-                return 0;
             case ATTR_BACKCOLOR:
-                *value = static_cast<int>(c->background);
+                *value = static_cast<int>(controlColour(*c, attribute));
                 return 0;
             case ATTR_FORMAT:
                 if (c->kind != Kind::Numeric) return UIE_BAD_ATTRIBUTE;

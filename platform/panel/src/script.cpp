@@ -92,15 +92,6 @@ const char *usage(ActionKind kind) {
     return "";
 }
 
-std::string joinLines(const std::vector<std::string> &lines) {
-    std::string all;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i) all += '\n';
-        all += lines[i];
-    }
-    return all;
-}
-
 const char *kindName(Kind kind) {
     switch (kind) {
         case Kind::Button:
@@ -301,7 +292,7 @@ std::string ScriptRunner::valueText(int, const Control &c) const {
         case Kind::TextMessage:
             return quoteText(c.text);
         case Kind::TextBox:
-            return quoteText(joinLines(c.lines));
+            return quoteText(text::joinLines(c.lines));
         case Kind::Ring:
         case Kind::ListBox: {
             if (c.index < 0 || c.index >= static_cast<int>(c.items.size())) return "-";
@@ -395,7 +386,7 @@ bool ScriptRunner::run(const Action &a) {
                     same = c.text == a.value;
                     break;
                 case Kind::TextBox:
-                    same = joinLines(c.lines) == a.value;
+                    same = text::joinLines(c.lines) == a.value;
                     break;
                 case Kind::Numeric: {
                     double expected = 0.0;

@@ -130,4 +130,14 @@ inline bool isName(std::string_view s) {
     return true;
 }
 
+// A text box's lines as one text, as the value calls and the scripts see it.
+inline std::string joinLines(const std::vector<std::string> &lines) {
+    std::string all;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i) all += '\n';
+        all += lines[i];
+    }
+    return all;
+}
+
 }  // namespace panel::text
