@@ -663,18 +663,9 @@ bool parseResource(std::string_view text, const std::string &fileName, Resource 
 }
 
 bool loadResourceFile(const std::string &path, Resource &out, std::string &error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open the panel resource";
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": cannot read the panel resource";
-        return false;
-    }
-    return parseResource(text.str(), path, out, error);
+    std::string text;
+    if (!text::readWholeFile(path, "panel resource", text, error)) return false;
+    return parseResource(text, path, out, error);
 }
 
 namespace {

@@ -242,14 +242,9 @@ bool parseScript(std::string_view source, const std::string &name, Script &out,
 }
 
 bool loadScriptFile(const std::string &path, Script &out, std::string &error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open the operator script";
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parseScript(text.str(), path, out, error);
+    std::string text;
+    if (!text::readWholeFile(path, "operator script", text, error)) return false;
+    return parseScript(text, path, out, error);
 }
 
 // ---- Runner --------------------------------------------------------------------------------

@@ -1,8 +1,12 @@
 // Pieces of text handling shared by the resource and script readers.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace panel::text {
@@ -138,6 +142,27 @@ inline std::string joinLines(const std::vector<std::string> &lines) {
         all += lines[i];
     }
     return all;
+}
+
+// The whole of a regular file, or false with "PATH: cannot open/read the WHAT". A directory or a
+// failed read must not pass for an empty file.
+inline bool readWholeFile(const std::string &path, const char *what, std::string &text,
+                          std::string &error) {
+    std::error_code ec;
+    std::ifstream in;
+    if (std::filesystem::is_regular_file(path, ec)) in.open(path, std::ios::binary);
+    if (!in.is_open()) {
+        error = path + ": cannot open the " + what;
+        return false;
+    }
+    std::ostringstream all;
+    all << in.rdbuf();
+    if (in.bad()) {
+        error = path + ": cannot read the " + what;
+        return false;
+    }
+    text = all.str();
+    return true;
 }
 
 }  // namespace panel::text

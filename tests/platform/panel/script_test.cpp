@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "panel/resource.h"
 #include "panel/script.h"
 #include "test_panels.h"
 
@@ -67,6 +68,27 @@ TEST(ScriptReaderTest, ErrorsNameTheLine) {
         EXPECT_FALSE(panel::parseScript(c.text, "s.txt", s, error)) << c.text;
         EXPECT_EQ(error, c.error) << c.text;
     }
+}
+
+// A directory or a missing file is refused by name, never read as an empty script or resource.
+TEST(ScriptReaderTest, FilesThatCannotBeReadAreRefused) {
+    const auto dir = std::filesystem::temp_directory_path();
+    const std::string missing = (dir / "trl4-no-such-script.op").string();
+    Script s;
+    panel::Resource r;
+    std::string error;
+    EXPECT_FALSE(panel::loadScriptFile(dir.string(), s, error));
+    EXPECT_EQ(error, dir.string() + ": cannot open the operator script");
+    EXPECT_FALSE(panel::loadScriptFile(missing, s, error));
+    EXPECT_EQ(error, missing + ": cannot open the operator script");
+    EXPECT_FALSE(panel::loadResourceFile(dir.string(), r, error));
+    EXPECT_EQ(error, dir.string() + ": cannot open the panel resource");
+
+    const std::string empty = (dir / "trl4-empty-script.op").string();
+    { std::ofstream(empty, std::ios::binary); }
+    EXPECT_TRUE(panel::loadScriptFile(empty, s, error)) << error;
+    EXPECT_TRUE(s.actions.empty());
+    std::filesystem::remove(empty);
 }
 
 TEST(ScriptReaderTest, QuotingRoundTrips) {
