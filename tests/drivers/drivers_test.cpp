@@ -280,7 +280,7 @@ TEST_F(DriverTest, SelfTestResetAndRevision) {
     char driver[KSPTRL4_TEXT_LEN] = "x";
     char instrument[KSPTRL4_TEXT_LEN] = "x";
     EXPECT_EQ(ksptrl4_revision_query(0, driver, instrument), VI_SUCCESS);
-    EXPECT_STREQ(driver, "1.3.0");
+    EXPECT_STREQ(driver, "1.0.0 (имитатор)");
     EXPECT_STREQ(instrument, "");
     openGenerator(kUsb, 1);
     EXPECT_EQ(ksptrl4_revision_query(gen_, driver, instrument), VI_SUCCESS);
@@ -341,7 +341,7 @@ TEST_F(DriverTest, RefusedBenchFailsCallsAndTheMessageSaysWhy) {
     EXPECT_TRUE(validUtf8(text));  // cut between characters
     char driver[KSPTRL4_TEXT_LEN];
     EXPECT_EQ(ksptrl4_revision_query(0, driver, nullptr), VI_SUCCESS);
-    EXPECT_STREQ(driver, "1.3.0");
+    EXPECT_STREQ(driver, "1.0.0 (имитатор)");
 }
 
 TEST_F(DriverTest, InjectedFaultsReachTheCallerAndTheTrace) {

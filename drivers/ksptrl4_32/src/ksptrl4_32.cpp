@@ -18,7 +18,7 @@ using trl4drv::Call;
 using trl4drv::guarded;
 using trl4drv::traceArgs;
 
-constexpr const char *kDriverRevision = "1.3.0";
+constexpr const char *kDriverRevision = "1.0.0 (имитатор)";
 constexpr uint32_t kFirstHandle = 0x10001;
 
 struct Session {
