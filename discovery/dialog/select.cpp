@@ -20,6 +20,17 @@ void hideDialog() {
     if (siPanel > 0) HidePanel(siPanel);
 }
 
+// One of the dialog's two grey buttons in the column right of the list.
+int newButton(int panel, const char *name, const char *label, int top, CtrlCallbackPtr callback) {
+    const int button = NewCtrl(panel, CTRL_COMMAND_BUTTON, label, top, 408);
+    SetCtrlAttribute(panel, button, ATTR_CONSTANT_NAME, name);
+    SetCtrlAttribute(panel, button, ATTR_WIDTH, 103);
+    SetCtrlAttribute(panel, button, ATTR_HEIGHT, 25);
+    SetCtrlAttribute(panel, button, ATTR_BACKCOLOR, kGrey);
+    SetCtrlAttribute(panel, button, ATTR_CALLBACK_FUNCTION_POINTER, callback);
+    return button;
+}
+
 }  // namespace
 
 const char *SIListLine(const InstrumentEntry &entry) {
@@ -42,19 +53,8 @@ int BuildSI(const char *title) {
     SetPanelAttribute(panel, ATTR_CONSTANT_NAME, "SI");
     SetPanelAttribute(panel, ATTR_BACKCOLOR, kGrey);
 
-    siOk = NewCtrl(panel, CTRL_COMMAND_BUTTON, "Выбрать", 41, 408);
-    SetCtrlAttribute(panel, siOk, ATTR_CONSTANT_NAME, "OK");
-    SetCtrlAttribute(panel, siOk, ATTR_WIDTH, 103);
-    SetCtrlAttribute(panel, siOk, ATTR_HEIGHT, 25);
-    SetCtrlAttribute(panel, siOk, ATTR_BACKCOLOR, kGrey);
-    SetCtrlAttribute(panel, siOk, ATTR_CALLBACK_FUNCTION_POINTER, siOkCB);
-
-    siCancel = NewCtrl(panel, CTRL_COMMAND_BUTTON, "Отмена", 84, 408);
-    SetCtrlAttribute(panel, siCancel, ATTR_CONSTANT_NAME, "CANCEL");
-    SetCtrlAttribute(panel, siCancel, ATTR_WIDTH, 103);
-    SetCtrlAttribute(panel, siCancel, ATTR_HEIGHT, 25);
-    SetCtrlAttribute(panel, siCancel, ATTR_BACKCOLOR, kGrey);
-    SetCtrlAttribute(panel, siCancel, ATTR_CALLBACK_FUNCTION_POINTER, siCancelCB);
+    siOk = newButton(panel, "OK", "Выбрать", 41, siOkCB);
+    siCancel = newButton(panel, "CANCEL", "Отмена", 84, siCancelCB);
 
     siList = NewCtrl(panel, CTRL_LIST_BOX, "", 3, 14);
     SetCtrlAttribute(panel, siList, ATTR_CONSTANT_NAME, "LIST");
