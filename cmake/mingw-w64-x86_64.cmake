@@ -1,16 +1,6 @@
 # 64-bit Windows, cross-built with mingw-w64; programs run under 64-bit wine. It exists because
 # some machines cannot execute 32-bit programs at all (so not 32-bit wine either): there the
 # Windows test programs run as 64-bit, and the 32-bit build is checked statically.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(TRL4_MINGW_ARCH x86_64)
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
-# No mingw run-time DLLs to ship or find under wine.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
