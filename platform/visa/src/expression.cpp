@@ -94,11 +94,24 @@ bool translateExpression(std::string_view expr, std::string &pattern) {
     return true;
 }
 
-bool matchesExpression(std::string_view expression, std::string_view name, bool &matched) {
+bool compileExpression(std::string_view expression, std::regex &re) {
     std::string pattern;
     if (!translateExpression(expression, pattern)) return false;
     try {
-        const std::regex re(pattern, std::regex::ECMAScript | std::regex::icase);
+        // The breadth-first matcher of the standard library: no back-references (the
+        // translation makes none), and no exponential backtracking.
+        re.assign(pattern,
+                  std::regex::ECMAScript | std::regex::icase | std::regex_constants::__polynomial);
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+bool matchesExpression(std::string_view expression, std::string_view name, bool &matched) {
+    std::regex re;
+    if (!compileExpression(expression, re)) return false;
+    try {
         matched = std::regex_match(name.begin(), name.end(), re);
         return true;
     } catch (const std::exception &) {

@@ -235,11 +235,10 @@ ViStatus viFindRsrc(ViSession rm, ViConstString expr, ViFindList *list, ViUInt32
     if (list != nullptr) *list = VI_NULL;
     if (count != nullptr) *count = 0;
     if (find(v, rm, Kind::Manager) == nullptr) return VI_ERROR_INV_OBJECT;
-    std::string pattern;
-    if (expr == nullptr || !trl4visa::translateExpression(expr, pattern)) return VI_ERROR_INV_EXPR;
+    std::regex re;
+    if (expr == nullptr || !trl4visa::compileExpression(expr, re)) return VI_ERROR_INV_EXPR;
     std::vector<std::string> found;
     try {
-        const std::regex re(pattern, std::regex::ECMAScript | std::regex::icase);
         for (const auto &r : trl4sim::current()->resources) {
             if (std::regex_match(r.name, re)) found.push_back(r.name);
         }
