@@ -1,22 +1,41 @@
 // Verification point checks: the absolute one and the percentage one with its protocol texts.
 #include "ksptrl4_math.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 namespace {
 
 constexpr std::size_t kScratch = 32;
 constexpr std::size_t kMaxText = 10;  // the caller's buffers hold 11 bytes
 
+// printf's "%W.Pe" as the C locale writes it, whatever locale the process has: these are
+// protocol texts, and a comma-decimal desktop must change neither them nor a verdict. (The
+// "%d" conversions below need no such care: integers are written alike in every locale.)
+void scientific(char *out, std::size_t size, double v, int precision, std::size_t width = 0) {
+    char text[kScratch];
+    const auto [end, ec] =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, precision);
+    const std::size_t length = ec == std::errc() ? static_cast<std::size_t>(end - text) : 0;
+    std::size_t n = 0;
+    for (std::size_t pad = length; pad < width && n + 1 < size; ++pad)
+        out[n++] = ' ';
+    for (std::size_t i = 0; i < length && n + 1 < size; ++i)
+        out[n++] = text[i];
+    out[n] = '\0';
+}
+
 // Seven significant digits, by way of the text the protocol would show.
 double seven_digits(double v) {
     char text[kScratch];
-    std::snprintf(text, sizeof text, "%.6e", v);
+    scientific(text, sizeof text, v, 6);
     double back = 0.0;
-    if (std::sscanf(text, "%lf", &back) != 1) return v;
+    const char *last = text + std::strlen(text);
+    if (std::from_chars(text, last, back, std::chars_format::general).ec != std::errc()) return v;
     return back;
 }
 
@@ -42,7 +61,7 @@ ToleranceDigits tolerance_digits(double tolerance) {
     ToleranceDigits d{0, 0, std::isfinite(tolerance)};
     if (!d.finite) return d;
     char text[kScratch];
-    std::snprintf(text, sizeof text, "%.2e", tolerance);
+    scientific(text, sizeof text, tolerance, 2);
     int m = 0;
     for (const char *p = text; *p != '\0' && *p != 'e'; ++p) {
         if (*p == '.') continue;
@@ -68,7 +87,7 @@ void tolerance_text(char *out, std::size_t size, double tolerance, const Toleran
     const int hi = d.q / 10;
     const int lo = d.q % 10;
     if (!d.finite) {
-        std::snprintf(out, size, "%3.1e", tolerance);
+        scientific(out, size, tolerance, 1, 3);
         return;
     }
     switch (d.exponent) {
@@ -91,7 +110,7 @@ void tolerance_text(char *out, std::size_t size, double tolerance, const Toleran
             std::snprintf(out, size, "%6d", d.q);
             break;
         default:
-            std::snprintf(out, size, "%3.1e", tolerance);
+            scientific(out, size, tolerance, 1, 3);
             break;
     }
 }
@@ -130,7 +149,7 @@ void deviation_text(char *out, std::size_t size, bool negative, bool overRange, 
                           negative ? -static_cast<int>(v) : static_cast<int>(v));
             break;
         default:
-            std::snprintf(out, size, "%3.1e", negative ? -p : p);
+            scientific(out, size, negative ? -p : p, 1, 3);
             break;
     }
 }

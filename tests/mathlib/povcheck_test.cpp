@@ -2,11 +2,15 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "comma_locale.h"
 #include "ksptrl4_math.h"
 
 namespace {
@@ -236,6 +240,72 @@ TEST(AbsoluteCheck, NotANumberFails) {
     EXPECT_EQ(ksptrl4_povCheckValueAbs(1.0, kInf, 1.0, &d), 1);
     EXPECT_EQ(ksptrl4_povCheckValueAbs(1.0, 1.0, -1.0, &d),
               1);  // a negative tolerance fails even zero
+}
+
+// The library's texts and verdicts under a comma-decimal locale are those of the C locale,
+// and its "%3.1e" texts are printf's under "C", over values of every magnitude.
+TEST(LocaleIndependence, ChecksUnderACommaDecimalLocale) {
+    struct Case {
+        double scale, nominal, measured, tolerance;
+        Proc proc;
+        std::string printedTolerance, printedDeviation;  // "%3.1e" in the C locale
+        int32_t abs;
+        double absDeviation;
+    };
+    auto printed = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%3.1e", v);
+        return std::string(text).substr(0, 10);
+    };
+    auto sevenDigits = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.6e", v);
+        return std::strtod(text, nullptr);
+    };
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> mantissa(-9.99, 9.99);
+    std::uniform_int_distribution<int> exponent(-9, 9);
+    std::vector<Case> cases;
+    for (int i = 0; i < 4000; ++i) {
+        Case c{};
+        c.scale = std::fabs(mantissa(rng)) * std::pow(10.0, exponent(rng) / 3);
+        c.nominal = mantissa(rng) * std::pow(10.0, exponent(rng) / 3);
+        c.measured = c.nominal + mantissa(rng) * std::pow(10.0, exponent(rng));
+        c.tolerance = std::fabs(mantissa(rng)) * std::pow(10.0, exponent(rng));
+        c.proc = proc(c.scale, c.nominal, c.measured, c.tolerance);
+        const double p = (c.measured - c.nominal) * 100.0 / c.scale;
+        c.printedTolerance = printed(c.tolerance);
+        c.printedDeviation = printed(p);
+        const double d = std::fabs(sevenDigits(c.nominal) - sevenDigits(c.measured));
+        c.abs = d > c.tolerance * 1.000000001 ? 1 : 0;
+        c.absDeviation = d;
+        cases.push_back(c);
+    }
+
+    TRL4_UNDER_COMMA_LOCALE(locale);
+    const Proc r = proc(10, 10, 10.012, 0.5);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.tolerance, "  0.50");
+    EXPECT_EQ(r.deviation, "   0.12");
+    int printedTexts = 0;
+    for (const Case &c : cases) {
+        const Proc now = proc(c.scale, c.nominal, c.measured, c.tolerance);
+        ASSERT_EQ(now.result, c.proc.result) << c.measured << " vs " << c.nominal;
+        ASSERT_EQ(now.tolerance, c.proc.tolerance) << c.tolerance;
+        ASSERT_EQ(now.deviation, c.proc.deviation) << c.measured << " vs " << c.nominal;
+        if (now.tolerance.find('e') != std::string::npos) {
+            ASSERT_EQ(now.tolerance, c.printedTolerance);
+            ++printedTexts;
+        }
+        if (now.deviation.find('e') != std::string::npos) {
+            ASSERT_EQ(now.deviation, c.printedDeviation);
+            ++printedTexts;
+        }
+        double d = -1.0;
+        ASSERT_EQ(ksptrl4_povCheckValueAbs(c.nominal, c.measured, c.tolerance, &d), c.abs);
+        ASSERT_EQ(d, c.absDeviation) << c.nominal << " vs " << c.measured;
+    }
+    EXPECT_GT(printedTexts, 100);  // the exponent texts were exercised
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // Numbers as the panels show them and as the operator types them.
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "panel/model.h"
 
@@ -14,13 +14,20 @@ namespace {
 // Wide enough for %.15f of the largest double (309 digits before the point).
 constexpr std::size_t kBuffer = 400;
 
-std::string printf1(const char *format, int precision, double value) {
+// What printf writes for "%.*f", "%.*e" or "%.*g" in the C locale, in any process locale:
+// a comma-decimal desktop must not change what a panel shows or an operator script reads.
+std::string printed(double value, std::chars_format format, int precision) {
     char buffer[kBuffer];
-    int n = std::snprintf(buffer, sizeof buffer, format, precision, value);
-    if (n < 0) return {};
-    return std::string(buffer, static_cast<std::size_t>(n) < sizeof buffer
-                                   ? static_cast<std::size_t>(n)
-                                   : sizeof buffer - 1);
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
+    if (ec != std::errc()) return {};
+    return std::string(buffer, end);
+}
+
+// The number at the start of a text this file printed; 0 when there is none.
+double readBack(const std::string &text) {
+    double value = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    return value;
 }
 
 std::string nonFinite(double value) {
@@ -34,8 +41,8 @@ int clampPrecision(int precision) {
 
 // "1.500000E+03" -> "1.500000E+3": the panels show the exponent without padding.
 std::string exponentForm(double value, int precision) {
-    std::string s = printf1("%.*E", precision, value);
-    std::size_t e = s.find('E');
+    std::string s = printed(value, std::chars_format::scientific, precision);
+    std::size_t e = s.find('e');
     if (e == std::string::npos || e + 2 > s.size()) return s;
     std::string mantissa = s.substr(0, e);
     char sign = s[e + 1];
@@ -53,29 +60,27 @@ double scaled(double value, int e3) {
 }
 
 std::string engineeringForm(double value, int precision) {
-    if (value == 0.0) return printf1("%.*f", precision, 0.0) + "E+0";
+    if (value == 0.0) return printed(0.0, std::chars_format::fixed, precision) + "E+0";
     int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
     int e3 = (exponent >= 0 ? exponent / 3 : -((-exponent + 2) / 3)) * 3;
     // Rounding may carry the mantissa to 1000 (or log10 may land a hair low): settle it.
     for (int attempt = 0; attempt < 3; ++attempt) {
         double mantissa = scaled(value, e3);
-        std::string text = printf1("%.*f", precision, mantissa);
-        double shown = std::fabs(std::strtod(text.c_str(), nullptr));
+        std::string text = printed(mantissa, std::chars_format::fixed, precision);
+        double shown = std::fabs(readBack(text));
         if (shown >= 1000.0) {
             e3 += 3;
             continue;
         }
         if (shown < 1.0 && e3 > -330) {
             double lower = std::fabs(scaled(value, e3 - 3));
-            if (lower < 1000.0 && std::fabs(std::strtod(printf1("%.*f", precision, lower).c_str(),
-                                                        nullptr)) < 1000.0) {
+            if (lower < 1000.0 &&
+                std::fabs(readBack(printed(lower, std::chars_format::fixed, precision))) < 1000.0) {
                 e3 -= 3;
                 continue;
             }
         }
-        char exp[16];
-        std::snprintf(exp, sizeof exp, "E%c%d", e3 < 0 ? '-' : '+', e3 < 0 ? -e3 : e3);
-        return text + exp;
+        return text + (e3 < 0 ? "E-" : "E+") + std::to_string(e3 < 0 ? -e3 : e3);
     }
     return exponentForm(value, precision);
 }
@@ -87,15 +92,15 @@ std::string formatNumber(double value, Format format, int precision) {
     precision = clampPrecision(precision);
     switch (format) {
         case Format::Integer:
-            return printf1("%.*f", 0, value);
+            return printed(value, std::chars_format::fixed, 0);
         case Format::Fixed:
-            return printf1("%.*f", precision, value);
+            return printed(value, std::chars_format::fixed, precision);
         case Format::Exponent:
             return exponentForm(value, precision);
         case Format::Engineering:
             return engineeringForm(value, precision);
     }
-    return printf1("%.*g", 6, value);
+    return printed(value, std::chars_format::general, 6);
 }
 
 std::string formatValue(const Control &control) {

@@ -2,11 +2,13 @@
 #include "panel/script.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <system_error>
 
 #include "panel/view.h"
 #include "text.h"
@@ -124,9 +126,11 @@ std::string numberText(double value, DataType type) {
     if (type != DataType::Double || value == std::floor(value)) {
         if (std::fabs(value) < 1e15) return formatNumber(value, Format::Integer, 0);
     }
+    // "%.15g" of the C locale, in any process locale.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return buffer;
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    return ec == std::errc() ? std::string(buffer, end) : std::string();
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 // Numbers as panels show them, and typed text read back.
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "comma_locale.h"
 #include "panel/model.h"
 
 using panel::Format;
@@ -93,6 +98,41 @@ TEST(FormatTest, TypedGarbageIsRefusedWithAReasonAndLeavesTheValue) {
     std::string why;
     EXPECT_FALSE(parseNumber("1e999", v, &why));
     EXPECT_NE(why.find("out of range"), std::string::npos) << why;
+}
+
+// A comma-decimal desktop shows and reads what the C locale does; the fixed forms are printf's.
+TEST(FormatTest, ShownAndTypedNumbersDoNotDependOnTheLocale) {
+    struct Shown {
+        double value;
+        int precision;
+        std::string fixed, exponent, engineering;
+    };
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> mantissa(-9.99, 9.99);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    std::vector<Shown> cases;
+    for (int i = 0; i < 3000; ++i) {
+        Shown c{mantissa(rng) * std::pow(10.0, exponent(rng)), i % 16, {}, {}, {}};
+        char text[64];
+        std::snprintf(text, sizeof text, "%.*f", c.precision, c.value);
+        c.fixed = text;
+        c.exponent = formatNumber(c.value, Format::Exponent, c.precision);
+        c.engineering = formatNumber(c.value, Format::Engineering, c.precision);
+        cases.push_back(c);
+    }
+
+    TRL4_UNDER_COMMA_LOCALE(locale);
+    EXPECT_EQ(formatNumber(10.0, Format::Fixed, 2), "10.00");
+    for (const Shown &c : cases) {
+        ASSERT_EQ(formatNumber(c.value, Format::Fixed, c.precision), c.fixed);
+        ASSERT_EQ(formatNumber(c.value, Format::Exponent, c.precision), c.exponent);
+        ASSERT_EQ(formatNumber(c.value, Format::Engineering, c.precision), c.engineering);
+    }
+    double v = 0.0;
+    ASSERT_TRUE(parseNumber("10.012", v));
+    EXPECT_EQ(v, 10.012);
+    ASSERT_TRUE(parseNumber("-2,5E-3", v));
+    EXPECT_EQ(v, -0.0025);
 }
 
 TEST(FormatTest, Utf8LengthCountsCharacters) {
