@@ -45,22 +45,24 @@ PathSearch *createSearch(const char *startDir, std::size_t &used) {
 }
 
 // Cuts the search path text (from `used` on) into entries after the start directory,
-// at most kMaxSearchEntries in all; text after the last of them is ignored.
+// at most kMaxSearchEntries in all; text after the last of them is ignored. An empty entry
+// names no directory and is skipped: taken as one, it would send the search to the root.
 void cutEntries(PathSearch *search, std::size_t used, char separator) {
     std::size_t count = search->slots[0] != nullptr ? 1 : 0;
-    char *p = search->text + used;
     char *const end = search->text + kSearchTextSize;
-    search->slots[count++] = p;
-    for (; p < end && *p != '\0'; ++p) {
-        if (*p != separator) continue;
+    char *entry = search->text + used;
+    for (char *p = entry; count < kMaxSearchEntries; ++p) {
+        const bool last = p == end || *p == '\0';
+        if (!last && *p != separator) continue;
+        if (p > entry) search->slots[count++] = entry;
+        if (last) break;
         *p = '\0';
-        if (count == kMaxSearchEntries) break;
-        search->slots[count++] = p + 1;
+        entry = p + 1;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        char *entry = search->slots[i];
-        const std::size_t length = std::strlen(entry);
-        if (length > 0 && isDirSeparator(entry[length - 1])) entry[length - 1] = '\0';
+        char *dir = search->slots[i];
+        const std::size_t length = std::strlen(dir);
+        if (length > 0 && isDirSeparator(dir[length - 1])) dir[length - 1] = '\0';
     }
 }
 
@@ -117,6 +119,11 @@ PathSearch *FirstPathFname(const char *startDir, const char *fileName, char *pat
     if (search == nullptr) return nullptr;
     trl4::os::readMachineSearchPath(search->text + used, kSearchTextSize - used);
     cutEntries(search, used, trl4::os::kSearchPathSeparator);
+    // Neither a start directory nor a usable search path: there is nowhere to look.
+    if (search->slots[0] == nullptr) {
+        ClosePathFName(search);
+        return nullptr;
+    }
     // Entry 0 is not marked as tried, so a later NextPathFName starts at entry 1. An error
     // on it only moves the search on.
     if (formatCandidate(search->slots[0], fileName, path, pathSize) &&

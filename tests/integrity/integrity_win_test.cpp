@@ -112,15 +112,17 @@ void searchCases(MachinePath &machine) {
     CHECK_EQ_STR(path, in(third).c_str());
     ClosePathFName(h);
 
-    // The third entry, then the fifth, then nothing; a trailing ';' gives an empty entry.
-    machine.set(e1 + ";" + e2 + "\\;" + third + "\\;" + e4 + ";" + fifth + ";", REG_EXPAND_SZ);
+    // The third entry, then the fifth, then nothing: the empty entries (a ';' at either end,
+    // ";;") are skipped, never taken for the root of the drive.
+    machine.set(";" + e1 + ";" + e2 + "\\;;" + third + "\\;" + e4 + ";" + fifth + ";",
+                REG_EXPAND_SZ);
     h = FirstPathFname(makeDir("empty").c_str(), kName, path, sizeof path);
     CHECK(h != nullptr);
     CHECK_EQ_STR(path, in(third).c_str());
     CHECK(NextPathFName(h, kName, path, sizeof path) == 1);
     CHECK_EQ_STR(path, in(fifth).c_str());
     CHECK(NextPathFName(h, kName, path, sizeof path) == 0);
-    CHECK_EQ_STR(path, (std::string("\\") + kName).c_str());  // the root of the drive
+    CHECK_EQ_STR(path, "");
     ClosePathFName(h);
 
     // No start directory: the search path's first entry takes its place.

@@ -170,6 +170,30 @@ TEST_F(PathSearchTest, MissingOrOversizedSearchPathLeavesTheStartDirectoryOnly) 
     ClosePathFName(h);
 }
 
+// Empty entries name no directory: the search never turns them into the root.
+TEST_F(PathSearchTest, EmptyEntriesAreSkippedAndNeverSearchTheRoot) {
+    const std::string found = holding("found"), none = dir.dir("none");
+    setPath({"", none, "", found, ""});
+    PathSearch *h = FirstPathFname(nullptr, kName, path, sizeof path);
+    ASSERT_NE(h, nullptr);
+    EXPECT_STREQ(path, in(found).c_str());
+    EXPECT_EQ(NextPathFName(h, kName, path, sizeof path), 0);
+    EXPECT_STREQ(path, "");  // nothing after it, not the root
+    ClosePathFName(h);
+    setPath({"", none, "", found + "/none", ""});
+    EXPECT_EQ(FirstPathFname(nullptr, kName, path, sizeof path), nullptr);
+    EXPECT_STREQ(path, in(found + "/none").c_str());  // the last candidate tried
+    // No usable search path and no start directory: nothing at all is tried.
+    for (const std::vector<std::string> &empty : {std::vector<std::string>{""}, {"", ""}}) {
+        setPath(empty);
+        EXPECT_EQ(FirstPathFname("", kName, path, sizeof path), nullptr);
+        EXPECT_STREQ(path, "");
+    }
+    trl4::os::setMachineEnvironmentFile(dir.file("no-such-file").c_str());
+    EXPECT_EQ(FirstPathFname(nullptr, kName, path, sizeof path), nullptr);
+    EXPECT_STREQ(path, "");
+}
+
 TEST_F(PathSearchTest, QueryErrorsMoveOnFromTheStartButEndTheSearchPath) {
     // A symbolic link to itself makes every query below it fail.
     const std::string loop = dir.file("loop");
@@ -214,13 +238,16 @@ std::vector<std::string> entriesOf(const char *start, const std::string &text) {
 
 using Entries = std::vector<std::string>;
 
-TEST(SearchEntries, CutAtTheSeparatorWithOneTrailingSeparatorRemoved) {
-    EXPECT_EQ(entriesOf(nullptr, "/a:/b/:c\\::/d//"), (Entries{"/a", "/b", "c", "", "/d/"}));
+TEST(SearchEntries, CutAtTheSeparatorWithOneTrailingSeparatorRemovedAndEmptyOnesSkipped) {
+    EXPECT_EQ(entriesOf(nullptr, ":/a:/b/:c\\::/d//:"), (Entries{"/a", "/b", "c", "/d/"}));
     EXPECT_EQ(entriesOf("", "/a"), (Entries{"/a"}));
-    EXPECT_EQ(entriesOf(nullptr, ""), (Entries{""}));
-    EXPECT_EQ(entriesOf("/", ""), (Entries{"", ""}));
+    EXPECT_EQ(entriesOf(nullptr, ""), (Entries{}));
+    EXPECT_EQ(entriesOf(nullptr, ":::"), (Entries{}));
+    // The root named as such stays the root.
+    EXPECT_EQ(entriesOf("/", ""), (Entries{""}));
+    EXPECT_EQ(entriesOf(nullptr, "/"), (Entries{""}));
     // The start directory is one entry even when it holds the separator.
-    EXPECT_EQ(entriesOf("/s:t/", "/a:"), (Entries{"/s:t", "/a", ""}));
+    EXPECT_EQ(entriesOf("/s:t/", "/a:"), (Entries{"/s:t", "/a"}));
     // A zero byte ends the text.
     EXPECT_EQ(entriesOf(nullptr, std::string("/a:/b\0:/c", 9)), (Entries{"/a", "/b"}));
 }
@@ -237,7 +264,7 @@ TEST(SearchEntries, AtMost255EntriesAndTheLastOneEndsAtItsSeparator) {
     EXPECT_EQ(entries.front(), "/start");
     EXPECT_EQ(entries.back(), "e253");
     // A text too long for the block is not used.
-    EXPECT_EQ(entriesOf("/start", std::string(65535, 'y')), (Entries{"/start", ""}));
+    EXPECT_EQ(entriesOf("/start", std::string(65535, 'y')), (Entries{"/start"}));
 }
 
 }  // namespace

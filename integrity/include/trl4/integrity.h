@@ -57,9 +57,10 @@ std::int32_t CheckFileInternalCRC32(const char *fileName, std::uint32_t *storedC
 std::int32_t SetupFileInternalCRC32(const char *fileName) noexcept;
 
 // Search of a component file: the start directory first, then each entry of the
-// machine-wide search path from left to right. The handle belongs to the caller until
-// ClosePathFName. `path` receives the candidate, at most `pathSize` bytes with its
-// terminator; a candidate that does not fit is treated as not found.
+// machine-wide search path from left to right (empty entries are skipped, never taken for
+// the root). The handle belongs to the caller until ClosePathFName. `path` receives the
+// candidate, at most `pathSize` bytes with its terminator; a candidate that does not fit is
+// treated as not found.
 struct PathSearch;
 PathSearch *FirstPathFname(const char *startDir, const char *fileName, char *path,
                            std::size_t pathSize) noexcept;
@@ -85,7 +86,7 @@ inline constexpr std::size_t kSearchSlots = 256;
 inline constexpr std::size_t kMaxSearchEntries = kSearchSlots - 1;
 
 // A handle whose entries are `startDir` (when neither null nor empty) followed by the
-// entries of `searchText` cut at `separator`. Null when no memory can be had.
+// non-empty entries of `searchText` cut at `separator`. Null when no memory can be had.
 PathSearch *makePathSearch(const char *startDir, const char *searchText,
                            std::size_t searchTextLength, char separator) noexcept;
 std::size_t searchEntryCount(const PathSearch *handle) noexcept;
