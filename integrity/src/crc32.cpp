@@ -37,7 +37,8 @@ Load loadImage(const char *fileName, Image &image, std::int64_t minSize = 1) {
         return Load::Empty;
     }
     // Crc32 counts in int32: a larger image cannot be taken.
-    if (size > INT32_MAX - kImageSlack) {
+    static_assert(kMaxImageSize == INT32_MAX - kImageSlack);
+    if (size > kMaxImageSize) {
         trl4::os::closeFile(file);
         return Load::NoMemory;
     }

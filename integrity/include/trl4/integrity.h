@@ -18,6 +18,10 @@ inline constexpr char kCrcMarkerPrefix[] =
     "CRC32=";
 inline constexpr std::size_t kCrcMarkerPrefixLength = sizeof kCrcMarkerPrefix - 1;
 
+// The largest file the checksum functions take: its image, with eight bytes of slack, must
+// count in int32.
+inline constexpr std::int64_t kMaxImageSize = INT32_MAX - 8;
+
 // Output sizes of GetFInfo's buffers (each including the terminating zero).
 inline constexpr std::size_t kFInfoVersionSize = 32;
 inline constexpr std::size_t kFInfoDateSize = 24;

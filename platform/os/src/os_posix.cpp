@@ -60,6 +60,16 @@ int fileExists(const char *path) {
     return S_ISDIR(st.st_mode) ? 0 : 1;
 }
 
+FileKind fileKind(const char *path) {
+    if (path == nullptr) return FileKind::Error;
+    struct stat st {};
+    if (::stat(path, &st) != 0) {
+        return (errno == ENOENT || errno == ENOTDIR) ? FileKind::Missing : FileKind::Error;
+    }
+    if (S_ISREG(st.st_mode)) return FileKind::Regular;
+    return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
+}
+
 std::int64_t fileSize(const char *path) {
     if (path == nullptr) return -1;
     struct stat st {};

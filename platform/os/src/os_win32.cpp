@@ -69,6 +69,18 @@ int fileExists(const char *path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0 : 1;
 }
 
+FileKind fileKind(const char *path) {
+    if (path == nullptr) return FileKind::Error;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileKind::Missing
+                                                                              : FileKind::Error;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
+    return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? FileKind::Other : FileKind::Regular;
+}
+
 std::int64_t fileSize(const char *path) {
     if (path == nullptr) return -1;
     WIN32_FILE_ATTRIBUTE_DATA data{};

@@ -28,10 +28,15 @@ void setMachineEnvironmentFile(const char *path);
 // 1 when a file (not a directory) exists at `path`, 0 when none does, negative on error.
 int fileExists(const char *path);
 
+// What a path names, without opening it (a FIFO or a device could block the opener).
+enum class FileKind { Missing, Regular, Directory, Other, Error };
+FileKind fileKind(const char *path);
+
 // Size in bytes, or -1 when it cannot be queried.
 std::int64_t fileSize(const char *path);
 
-// Raw byte file access. Opening for writing keeps the file's content: bytes not written
+// Raw byte file access to regular files only: a directory, FIFO or device is refused, and
+// the attempt never blocks. Opening for writing keeps the file's content: bytes not written
 // stay as they were.
 struct File;
 File *openForReading(const char *path);
