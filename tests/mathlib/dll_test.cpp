@@ -5,10 +5,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
 #include "check.h"
+#include "comma_locale.h"
 
 namespace {
 
@@ -143,6 +145,18 @@ void checks(HMODULE lib) {
     CHECK(proc(0, 10, 9.5, 1.0, tol, dev) == 1);
     CHECK_EQ_STR(dev, "> -100.0");
     CHECK(proc(10, 10, 9.85, 1.0, nullptr, nullptr) == 1);
+
+    // A comma-decimal locale changes neither the verdict nor the texts.
+    const trl4::test::CommaLocale locale;
+    if (!locale.active()) {
+        std::printf("skipped: %s\n", trl4::test::CommaLocale::kMissing);
+        CHECK(!trl4::test::CommaLocale::required());
+        return;
+    }
+    CHECK(proc(10, 10, 10.012, 0.5, tol, dev) == 0);
+    CHECK_EQ_STR(tol, "  0.50");
+    CHECK_EQ_STR(dev, "   0.12");
+    CHECK(abs(1.0, 1.100001, 0.1, nullptr) == 1);
 }
 
 void version() {
