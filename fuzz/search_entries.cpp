@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         trl4::integrity::makePathSearch(start.c_str(), text.data(), text.size(), ':');
     if (search == nullptr) return 0;
     const std::size_t count = trl4::integrity::searchEntryCount(search);
-    const bool hasStart = !start.empty() && std::strlen(start.c_str()) < 65535;
+    const std::size_t startLength = std::strlen(start.c_str());  // a zero byte ends it
+    const bool hasStart = startLength > 0 && startLength < 65535;
     if (count > trl4::integrity::kMaxSearchEntries || (hasStart && count == 0)) std::abort();
     std::size_t total = 0;
     for (std::size_t i = 0; i < count; ++i) {
