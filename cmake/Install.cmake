@@ -26,15 +26,19 @@ set_target_properties(visa kspbase ksptrl4_32 PROPERTIES INSTALL_RPATH "$ORIGIN"
 foreach(target IN ITEMS p_trl4 visa kspbase ksptrl4_32)
     target_link_options(${target} PRIVATE LINKER:--enable-new-dtags)
 endforeach()
-# The math library links nothing of ours and must keep the bytes its checksum marker was
-# stamped over: installing may not rewrite it.
+# The math library must keep the bytes its checksum marker was stamped over: it links
+# nothing of ours (no RUNPATH to rewrite), is installed as plain files (never stripped on
+# the way), and an optimised build strips it while linking, before the stamp.
 set_target_properties(ksptrl4_math PROPERTIES SKIP_BUILD_RPATH ON INSTALL_RPATH "")
+target_link_options(ksptrl4_math PRIVATE $<$<CONFIG:Release>:LINKER:--strip-all>)
 
 install(TARGETS p_trl4 crcstamp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS visa kspbase ksptrl4_32 trl4sim ksptrl4_math
+install(TARGETS visa kspbase ksptrl4_32 trl4sim
         LIBRARY DESTINATION ${TRL4_PRIVATE_LIBDIR} NAMELINK_SKIP)
-# The start-up check looks for the math library under its plain file name.
-install(TARGETS ksptrl4_math LIBRARY DESTINATION ${TRL4_PRIVATE_LIBDIR} NAMELINK_ONLY)
+# With its plain file name too, the one the start-up check looks for.
+install(FILES $<TARGET_FILE:ksptrl4_math> $<TARGET_SONAME_FILE:ksptrl4_math>
+              $<TARGET_LINKER_FILE:ksptrl4_math>
+        DESTINATION ${TRL4_PRIVATE_LIBDIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/app/p_trl4.uir DESTINATION ${TRL4_DATADIR})
 install(FILES ${PROJECT_SOURCE_DIR}/app/resources/picture_2.png

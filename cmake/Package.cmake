@@ -9,8 +9,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${TRL4_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "front panel of the ТРЛ4 arbitrary-waveform generator")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "front panel of the ТРЛ4 arbitrary-waveform generator\n\
-p_trl4 finds the carriers of ТРЛ4 mezzanines through VISA, lets the operator\n\
+    "p_trl4 finds the carriers of ТРЛ4 mezzanines through VISA, lets the operator\n\
 choose one, and shows the versions of the program, the driver and the math\n\
 library, whose embedded checksum it verifies at start-up.\n\
 .\n\
@@ -20,6 +19,9 @@ a laboratory puts the real libraries first on the loader's path.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Programs and libraries stripped on the way in; the math library is left as built
+# (cmake/Install.cmake).
+set(CPACK_STRIP_FILES ON)
 # Libraries found by dpkg-shlibdeps, plus what is loaded at run time: Qt's platform
 # plugins, and the fonts the panels name.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
