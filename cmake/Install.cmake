@@ -11,8 +11,8 @@ include(GNUInstallDirs)
 set(TRL4_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/p_trl4)
 set(TRL4_DATADIR ${CMAKE_INSTALL_DATADIR}/p_trl4)
 
-# The program asks for the stand-ins by SONAME; a real library takes a stand-in's place by
-# coming first on the loader's path (LD_LIBRARY_PATH, or ld.so.conf), which RUNPATH allows.
+# The program asks for the stand-ins by SONAME; a real library under that name takes a
+# stand-in's place from a folder in LD_LIBRARY_PATH, which the loader searches before RUNPATH.
 set(trl4_shared_libraries visa kspbase ksptrl4_32 trl4sim ksptrl4_math)
 foreach(library IN LISTS trl4_shared_libraries)
     set_target_properties(${library} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION 1)
