@@ -174,6 +174,8 @@ TEST_F(RuntimeTest, ARelativeResourceNameIsFoundWhereAnInstalledTreeKeepsIt) {
     fs::copy_file(TRL4_UIR_FILE, share / name, fs::copy_options::overwrite_existing);
     const int mp = LoadPanel(0, name.c_str(), uir::MP);
     fs::remove_all(share);
+    std::error_code ec;
+    fs::remove(share.parent_path(), ec);  // only when nothing else is in it
     EXPECT_GT(mp, 0) << GetPanelErrorText();
 }
 
