@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 
 #include "kspbase.h"
 #include "ksptrl4_32.h"
@@ -113,6 +114,42 @@ void mainLoop() {
     } while (quitConfirmed != 1);
 }
 
+constexpr const char *kHelpText =
+    "Использование: p_trl4 [--view qt|headless] [--script ФАЙЛ] [--shots ПАПКА] "
+    "[параметры Qt]\n"
+    "Приборная панель носителя мезонинов ТРЛ4.\n"
+    "\n"
+    "  --view qt|headless  панели в окнах Qt или без экрана (по умолчанию qt, если есть "
+    "дисплей)\n"
+    "  --script ФАЙЛ       провести сценарий оператора\n"
+    "  --shots ПАПКА       куда действие shot сценария пишет снимки панелей\n"
+    "  -h, --help          эта справка\n"
+    "  --version           версия программы\n"
+    "\n"
+    "Имитатор стенда: TRL4_BENCH=ФАЙЛ (файл стенда), TRL4_STATE_DIR=ПАПКА (записи EEPROM),\n"
+    "TRL4_DRIVER_TRACE=ФАЙЛ (журнал вызовов драйверов).\n"
+    "Код выхода: 0 после обычного завершения; 255, если панели не загрузились; со "
+    "сценарием\n"
+    "2, если действие не выполнено, 3, если сценарий кончился, а программа ждёт оператора.\n";
+
+// --help and --version answer before the run-time starts, so they need no display, bench
+// or resource. Values of the run-time's options are not taken for options.
+bool answeredInformationRequest(int argc, char **argv) {
+    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--script" || arg == "--view" || arg == "--shots") {
+            ++i;
+        } else if (arg == "--help" || arg == "-h") {
+            std::fputs(kHelpText, stdout);
+            return true;
+        } else if (arg == "--version") {
+            std::printf("p_trl4 %s\n", kSoftwareVersion);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void ShutDownFrontPanel() {
@@ -130,6 +167,7 @@ void ShutDownFrontPanel() {
 }
 
 int RunFrontPanel(int argc, char **argv, PanelViewFactory qtFactory) {
+    if (answeredInformationRequest(argc, argv)) return std::fflush(stdout) == 0 ? 0 : 1;
     if (InitPanelRuntime(argc, argv, qtFactory) < 0) return -1;
     if (RegisterAppCallbacks() < 0) return -1;
     if (!LoadAppPanels()) return -1;

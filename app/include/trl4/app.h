@@ -38,6 +38,7 @@ void ShutDownFrontPanel();
 
 // Start-up, main loop and shutdown; returns the process exit code (0, or -1 when the
 // run-time or a panel cannot be loaded). qtFactory: the Qt view, when the program links it.
+// --help and --version are answered on standard output instead, with exit code 0.
 int RunFrontPanel(int argc, char **argv, PanelViewFactory qtFactory);
 
 #endif

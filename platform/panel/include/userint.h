@@ -177,7 +177,8 @@ int ClosePanelRuntime();
 
 // ---- Panels ---------------------------------------------------------------------------
 // Loads panel resourceId from a resource file; a relative name is tried in the current
-// directory, then beside the program. parent 0 = top level. Returns the handle (> 0).
+// directory, then beside the program, then in ../share/<program> from there (an installed
+// tree). parent 0 = top level. Returns the handle (> 0).
 int LoadPanel(int parent, const char *fileName, int resourceId);
 int NewPanel(int parent, const char *title, int top, int left, int height, int width);
 int DiscardPanel(int panel);  // safe inside the panel's own callbacks

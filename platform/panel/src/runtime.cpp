@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "panel/model.h"
+#include "panel/program_files.h"
 #include "panel/resource.h"
 #include "panel/script.h"
 #include "panel/view.h"
@@ -42,7 +43,6 @@ struct Runtime {
     std::vector<std::string> args;
     std::vector<char *> argv;
     int argc = 0;
-    std::string programDir;
     std::map<std::string, panel::Resource> resources;
     bool haveLast = false;
     Clock::time_point lastReturn;
@@ -129,14 +129,6 @@ bool lookupCallback(const std::string &name, CtrlCallbackPtr *control, PanelCall
     *control = it->second.control;
     *panelCb = it->second.panel;
     return true;
-}
-
-std::string programDirectory(const char *argv0) {
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) return exe.parent_path().string();
-    if (argv0) return std::filesystem::path(argv0).parent_path().string();
-    return {};
 }
 
 bool displayAvailable() {
@@ -484,7 +476,6 @@ int InitPanelRuntime(int argc, char **argv, PanelViewFactory qtFactory) {
             rt->argv.push_back(arg.data());
         rt->argc = static_cast<int>(rt->args.size());
         rt->argv.push_back(nullptr);
-        rt->programDir = programDirectory(argc > 0 ? argv[0] : nullptr);
 
         if (!viewName.empty() && viewName != "qt" && viewName != "headless") {
             return fail(UIE_BAD_ARGUMENT, "--view takes headless or qt, not " + viewName);
@@ -544,9 +535,9 @@ int LoadPanel(int parent, const char *fileName, int resourceId) {
         namespace fs = std::filesystem;
         std::error_code ec;
         fs::path path(fileName);
-        if (path.is_relative() && !fs::exists(path, ec) && !g_runtime->programDir.empty()) {
-            fs::path beside = fs::path(g_runtime->programDir) / path;
-            if (fs::exists(beside, ec)) path = beside;
+        if (path.is_relative() && !fs::exists(path, ec)) {
+            fs::path installed = panel::findProgramFile(path);
+            if (!installed.empty()) path = installed;
         }
         std::string key = path.lexically_normal().string();
         auto cached = g_runtime->resources.find(key);

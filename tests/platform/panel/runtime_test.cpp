@@ -164,6 +164,21 @@ TEST_F(RuntimeTest, ARelativeResourceNameIsFoundBesideTheProgram) {
     EXPECT_GT(mp, 0) << GetPanelErrorText();
 }
 
+TEST_F(RuntimeTest, ARelativeResourceNameIsFoundWhereAnInstalledTreeKeepsIt) {
+    // <prefix>/bin/<program> finds its files in <prefix>/share/<program>.
+    namespace fs = std::filesystem;
+    const fs::path exe = fs::read_symlink("/proc/self/exe");
+    const fs::path share = exe.parent_path().parent_path() / "share" / exe.filename();
+    const fs::path name = "installed_only.uir";
+    fs::create_directories(share);
+    fs::copy_file(TRL4_UIR_FILE, share / name, fs::copy_options::overwrite_existing);
+    const int mp = LoadPanel(0, name.c_str(), uir::MP);
+    fs::remove_all(share);
+    std::error_code ec;
+    fs::remove(share.parent_path(), ec);  // only when nothing else is in it
+    EXPECT_GT(mp, 0) << GetPanelErrorText();
+}
+
 TEST_F(RuntimeTest, ABrokenResourceIsRefusedWithItsLine) {
     auto path = std::filesystem::temp_directory_path() / "panel_runtime_broken.uir";
     std::ofstream(path) << "uir 1\npanel A 1\n  title \"a\"\n  wobble 3\n";

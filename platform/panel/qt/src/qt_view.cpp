@@ -19,7 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 
+#include "panel/program_files.h"
 #include "qt_view_impl.h"
 
 namespace trl4::panelqt {
@@ -93,8 +95,11 @@ QtView::QtView(panel::Model &model, std::unique_ptr<QApplication> ownedApp)
         // Panels live and die by the model; hiding or closing the last one ends nothing.
         QApplication::setQuitOnLastWindowClosed(false);
     }
+    const std::filesystem::path pictures = panel::findProgramFile("resources");
     pictureFolder_ =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("resources"));
+        pictures.empty()
+            ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("resources"))
+            : QString::fromStdString(pictures.string());
     for (int handle : model_.panelHandles()) {
         ensurePanel(handle);
         syncPanel(handle);
