@@ -1,6 +1,8 @@
 // crcstamp end to end: the built tool on scratch files.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,16 +27,39 @@ class Crcstamp : public ::testing::Test {
   protected:
     ToolRun run(const std::string &arguments) {
         const std::string out = dir.file("stdout"), err = dir.file("stderr");
-        const std::string command =
-            std::string("'") + CRCSTAMP + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
-        const int raw = std::system(command.c_str());
         ToolRun r;
+#ifdef _WIN32
+        const int raw = std::system(
+            (std::string(CRCSTAMP) + " " + arguments + " >" + quoted(out) + " 2>" + quoted(err))
+                .c_str());
+        r.status = raw;
+        // The console's line ends, as a reader of the output sees lines.
+        const auto lines = [](std::string text) {
+            for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
+                text.erase(at, 1);
+            return text;
+        };
+        r.out = lines(readBytes(out));
+        r.err = lines(readBytes(err));
+#else
+        const int raw = std::system(
+            (quoted(CRCSTAMP) + " " + arguments + " >" + quoted(out) + " 2>" + quoted(err))
+                .c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         r.out = readBytes(out);
         r.err = readBytes(err);
+#endif
         return r;
     }
-    static std::string quoted(const std::string &path) { return "'" + path + "'"; }
+#ifdef _WIN32
+    static std::string quoted(const std::string &path) {
+        return "\"" + path + "\"";
+    }
+#else
+    static std::string quoted(const std::string &path) {
+        return "'" + path + "'";
+    }
+#endif
 
     TempDir dir;
     std::string file = dir.file("component.so");
