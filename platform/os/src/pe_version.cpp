@@ -171,9 +171,9 @@ std::string textOf(const Bytes &bytes, const Block &b) {
 
 // The data of the first resource of the given type (first name, first language).
 std::optional<std::pair<std::uint64_t, std::uint32_t>> firstResource(const Bytes &bytes,
-                                                                    const Sections &sections,
-                                                                    std::uint64_t root,
-                                                                    std::uint32_t type) {
+                                                                     const Sections &sections,
+                                                                     std::uint64_t root,
+                                                                     std::uint32_t type) {
     std::uint64_t directory = root;
     for (int level = 0; level < 3; ++level) {
         const auto named = bytes.u16(directory + 12), ids = bytes.u16(directory + 14);
