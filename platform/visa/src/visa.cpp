@@ -307,6 +307,7 @@ ViStatus viClose(ViObject object) {
     Visa &v = visa();
     std::lock_guard guard(v.mutex);
     if (ViStatus st = enter(v, "viClose")) return st;
+    if (object == VI_NULL) return VI_WARN_NULL_OBJECT;
     auto it = v.objects.find(object);
     if (it == v.objects.end()) return VI_ERROR_INV_OBJECT;
     if (it->second.kind == Kind::Manager) {
