@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/time.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +36,22 @@ FInfo infoOf(const char *path) {
 
 // Sets the file's modification time from local calendar fields.
 void touchLocal(const std::string &path, int year, int month, int day, int hour, int minute) {
+#ifdef _WIN32
+    SYSTEMTIME local{};
+    local.wYear = static_cast<WORD>(year);
+    local.wMonth = static_cast<WORD>(month);
+    local.wDay = static_cast<WORD>(day);
+    local.wHour = static_cast<WORD>(hour);
+    local.wMinute = static_cast<WORD>(minute);
+    FILETIME localTime{}, utc{};
+    ASSERT_TRUE(SystemTimeToFileTime(&local, &localTime));
+    ASSERT_TRUE(LocalFileTimeToFileTime(&localTime, &utc));
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &utc));
+    CloseHandle(file);
+#else
     std::tm fields{};
     fields.tm_year = year - 1900;
     fields.tm_mon = month - 1;
@@ -41,8 +62,10 @@ void touchLocal(const std::string &path, int year, int month, int day, int hour,
     const std::time_t when = std::mktime(&fields);
     const timeval times[2] = {{when, 0}, {when, 0}};
     ASSERT_EQ(::utimes(path.c_str(), times), 0);
+#endif
 }
 
+#ifndef _WIN32
 class ZoneGuard {
   public:
     explicit ZoneGuard(const char *zone) {
@@ -63,6 +86,7 @@ class ZoneGuard {
     std::string saved_;
     bool had_ = false;
 };
+#endif
 
 TEST(GetFInfo, DateAndTimeOfTheLastWriteInLocalTime) {
     TempDir dir;
@@ -74,6 +98,7 @@ TEST(GetFInfo, DateAndTimeOfTheLastWriteInLocalTime) {
     EXPECT_STREQ(info.time, "09:07");
     EXPECT_STREQ(info.version, "n/a");
     EXPECT_STREQ(info.shortName, "dated.bin");
+#ifndef _WIN32
     // The same instant three hours east of UTC: the local fields, not the universal ones.
     ZoneGuard zone("<+03>-3");
     const std::time_t utc = 1299323220;  // 2011-03-05 11:07:00 UTC
@@ -82,6 +107,7 @@ TEST(GetFInfo, DateAndTimeOfTheLastWriteInLocalTime) {
     info = infoOf(path.c_str());
     EXPECT_STREQ(info.date, "05-03-2011");
     EXPECT_STREQ(info.time, "14:07");
+#endif
     touchLocal(path, 1999, 12, 31, 23, 59);
     EXPECT_STREQ(infoOf(path.c_str()).date, "31-12-1999");
     EXPECT_STREQ(infoOf(path.c_str()).time, "23:59");
@@ -107,12 +133,19 @@ TEST(GetFInfo, ShortNameIsCutAfterTheLastSeparatorTo127Characters) {
     };
     const std::string longName(200, 'L');
     const Case cases[] = {
-        {"/dir/sub/file.so", "file.so"},
         {"file.so", "file.so"},
+#ifdef _WIN32
+        {"C:\\dir\\sub\\file.dll", "file.dll"},
+        {"\\file.dll", "file.dll"},
+        {"C:\\dir\\", ""},
+        {"C:\\x\\" + longName, longName.substr(0, 127)},
+#else
+        {"/dir/sub/file.so", "file.so"},
         {"/file.so", "file.so"},
         {"/dir/", ""},
         {"C:\\dir\\file.dll", "C:\\dir\\file.dll"},  // '\' is an ordinary character here
         {"/x/" + longName, longName.substr(0, 127)},
+#endif
     };
     for (const Case &c : cases) {
         char shortName[kFInfoShortNameSize + 8];
@@ -132,8 +165,14 @@ TEST(GetFInfo, FileWithoutVersionNoteGivesNotAvailable) {
     char version[kFInfoVersionSize] = "?";
     EXPECT_EQ(GetFInfo(path.c_str(), version, nullptr, nullptr, nullptr), 0);
     EXPECT_STREQ(version, "n/a");
-    // This test program itself is a real ELF file without the note.
-    EXPECT_EQ(GetFInfo("/proc/self/exe", version, nullptr, nullptr, nullptr), 0);
+    // This test program itself is a real executable without a version.
+#ifdef _WIN32
+    char self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+#else
+    const char *self = "/proc/self/exe";
+#endif
+    EXPECT_EQ(GetFInfo(self, version, nullptr, nullptr, nullptr), 0);
     EXPECT_STREQ(version, "n/a");
 }
 

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_files.h"
@@ -12,39 +17,117 @@
 
 namespace {
 
+using trl4::test::setEnv;
 using trl4::test::TempDir;
 using trl4::test::writeBytes;
 
-constexpr char kName[] = "component.so";
+constexpr char kName[] = "component.dll";
+
+#ifdef _WIN32
+constexpr char kEntrySeparator = ';';
+constexpr char kDirSeparator = '\\';
+
+// The machine search path is the registry value the program reads; the test replaces it
+// and puts the old one back.
+class MachineSearchPath {
+  public:
+    MachineSearchPath() {
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                            "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", 0,
+                            nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS) {
+            key_ = nullptr;
+            return;
+        }
+        DWORD size = 0;
+        if (RegQueryValueExA(key_, "Path", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
+            saved_.resize(size);
+            had_ = RegQueryValueExA(key_, "Path", nullptr, &type_, saved_.data(), &size) ==
+                   ERROR_SUCCESS;
+            saved_.resize(size);
+        }
+    }
+    ~MachineSearchPath() {
+        if (key_ == nullptr) return;
+        if (had_) {
+            RegSetValueExA(key_, "Path", 0, type_, saved_.data(),
+                           static_cast<DWORD>(saved_.size()));
+        } else {
+            RegDeleteValueA(key_, "Path");
+        }
+        RegCloseKey(key_);
+    }
+    MachineSearchPath(const MachineSearchPath &) = delete;
+    MachineSearchPath &operator=(const MachineSearchPath &) = delete;
+    bool usable() const { return key_ != nullptr; }
+    // As the system keeps it: a string with unexpanded references.
+    void set(const std::string &text) {
+        RegSetValueExA(key_, "Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    }
+    void remove() { RegDeleteValueA(key_, "Path"); }
+
+  private:
+    HKEY key_ = nullptr;
+    DWORD type_ = REG_EXPAND_SZ;
+    std::vector<BYTE> saved_;
+    bool had_ = false;
+};
+#else
+constexpr char kEntrySeparator = ':';
+constexpr char kDirSeparator = '/';
+
+// The machine search path is the PATH line of the machine environment file.
+class MachineSearchPath {
+  public:
+    explicit MachineSearchPath(std::string file) : file_(std::move(file)) {
+        trl4::os::setMachineEnvironmentFile(file_.c_str());
+    }
+    ~MachineSearchPath() { trl4::os::setMachineEnvironmentFile(nullptr); }
+    MachineSearchPath(const MachineSearchPath &) = delete;
+    MachineSearchPath &operator=(const MachineSearchPath &) = delete;
+    bool usable() const { return true; }
+    void set(const std::string &text) {
+        trl4::os::setMachineEnvironmentFile(file_.c_str());
+        writeBytes(file_, "# machine environment\nLANG=C\nPATH=\"" + text + "\"\n");
+    }
+    void remove() { std::filesystem::remove(file_); }
+
+  private:
+    std::string file_;
+};
+#endif
 
 class PathSearchTest : public ::testing::Test {
   protected:
-    void SetUp() override { trl4::os::setMachineEnvironmentFile(envFile.c_str()); }
-    void TearDown() override { trl4::os::setMachineEnvironmentFile(nullptr); }
+    void SetUp() override { ASSERT_TRUE(machine.usable()); }
 
-    // The machine search path of the test.
     void setPath(const std::vector<std::string> &entries) {
-        std::string text = "# machine environment\nLANG=C\nPATH=\"";
+        std::string text;
         for (std::size_t i = 0; i < entries.size(); ++i)
-            text += (i ? ":" : "") + entries[i];
-        writeBytes(envFile, text + "\"\n");
+            text += (i ? std::string(1, kEntrySeparator) : "") + entries[i];
+        machine.set(text);
     }
     std::string holding(const std::string &name) {
         const std::string d = dir.dir(name);
-        writeBytes(d + "/" + kName, "component");
+        writeBytes(in(d), "component");
         return d;
     }
-    static std::string in(const std::string &d) { return d + "/" + kName; }
+    static std::string in(const std::string &d) { return d + kDirSeparator + kName; }
 
     TempDir dir;
-    std::string envFile = dir.file("environment");
+#ifdef _WIN32
+    MachineSearchPath machine;
+#else
+    MachineSearchPath machine{dir.file("environment")};
+#endif
     char path[512] = {};
 };
 
 TEST_F(PathSearchTest, StartDirectoryComesFirstEvenWithATrailingSeparator) {
     const std::string start = holding("start");
     setPath({holding("p1")});
-    for (const std::string &given : {start, start + "/"}) {
+    for (const std::string &given : {start, start + kDirSeparator}) {
         PathSearch *h = FirstPathFname(given.c_str(), kName, path, sizeof path);
         ASSERT_NE(h, nullptr) << given;
         EXPECT_STREQ(path, in(start).c_str());
@@ -99,22 +182,26 @@ TEST_F(PathSearchTest, WithoutStartDirectoryTheSearchPathBeginsAndContinuesFromI
 
 TEST_F(PathSearchTest, VariableReferencesAreTriedLiterally) {
     const std::string real = holding("real");
-    ::setenv("TRL4_H2_DIR", real.c_str(), 1);
-    setPath({"%TRL4_H2_DIR%", "$TRL4_H2_DIR", "${TRL4_H2_DIR}", "%SystemRoot%/system32", real});
+    setEnv("TRL4_H2_DIR", real.c_str());
+    setPath({"%TRL4_H2_DIR%", "$TRL4_H2_DIR", "${TRL4_H2_DIR}", "%SystemRoot%\\system32", real});
     PathSearch *h = FirstPathFname(nullptr, kName, path, sizeof path);
     ASSERT_NE(h, nullptr);
     EXPECT_STREQ(path, in(real).c_str());
     ClosePathFName(h);
-    ::unsetenv("TRL4_H2_DIR");
+    setEnv("TRL4_H2_DIR", nullptr);
+#ifdef _WIN32
+    setPath({"%SystemRoot%\\system32"});
+    EXPECT_EQ(FirstPathFname(nullptr, "kernel32.dll", path, sizeof path), nullptr);
+#endif
 }
 
 TEST_F(PathSearchTest, TheProcessPathIsNotConsulted) {
     const std::string only = holding("only");
     const std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
-    ::setenv("PATH", only.c_str(), 1);
+    setEnv("PATH", only.c_str());
     setPath({dir.dir("x")});
     EXPECT_EQ(FirstPathFname(nullptr, kName, path, sizeof path), nullptr);
-    ::setenv("PATH", saved.c_str(), 1);
+    setEnv("PATH", saved.c_str());
 }
 
 TEST_F(PathSearchTest, AtMost255EntriesAreSearched) {
@@ -135,14 +222,14 @@ TEST_F(PathSearchTest, AtMost255EntriesAreSearched) {
 
 TEST_F(PathSearchTest, ACandidateTooLongForTheBufferIsNotFoundAndNothingOverruns) {
     const std::string deep = holding(std::string(200, 'd'));
-    const std::string near = holding("n");
-    setPath({deep, near});
+    const std::string nearby = holding("n");
+    setPath({deep, nearby});
     // Room for the short candidate only, with guard bytes behind the buffer.
-    const std::size_t size = in(near).size() + 1;
+    const std::size_t size = in(nearby).size() + 1;
     std::vector<char> buffer(size + 16, '#');
     PathSearch *h = FirstPathFname(nullptr, kName, buffer.data(), size);
     ASSERT_NE(h, nullptr);
-    EXPECT_STREQ(buffer.data(), in(near).c_str());
+    EXPECT_STREQ(buffer.data(), in(nearby).c_str());
     for (std::size_t i = size; i < buffer.size(); ++i)
         ASSERT_EQ(buffer[i], '#');
     ClosePathFName(h);
@@ -155,13 +242,12 @@ TEST_F(PathSearchTest, ACandidateTooLongForTheBufferIsNotFoundAndNothingOverruns
 TEST_F(PathSearchTest, MissingOrOversizedSearchPathLeavesTheStartDirectoryOnly) {
     const std::string start = holding("start");
     const std::string other = holding("other");
-    trl4::os::setMachineEnvironmentFile(dir.file("no-such-file").c_str());
+    machine.remove();
     PathSearch *h = FirstPathFname(start.c_str(), kName, path, sizeof path);
     ASSERT_NE(h, nullptr);
     ClosePathFName(h);
     EXPECT_EQ(FirstPathFname(dir.dir("empty").c_str(), kName, path, sizeof path), nullptr);
     // A search path that does not fit in the text block is not used at all.
-    trl4::os::setMachineEnvironmentFile(envFile.c_str());
     setPath({other, std::string(70000, 'x')});
     EXPECT_EQ(FirstPathFname(dir.dir("empty").c_str(), kName, path, sizeof path), nullptr);
     setPath({other, std::string(60000, 'x')});
@@ -185,6 +271,7 @@ TEST_F(PathSearchTest, EmptyEntriesAreSkippedAndNeverSearchTheRoot) {
     EXPECT_STREQ(path, "");
 }
 
+#ifndef _WIN32
 TEST_F(PathSearchTest, QueryErrorsMoveOnFromTheStartButEndTheSearchPath) {
     // A symbolic link to itself makes every query below it fail.
     const std::string loop = dir.file("loop");
@@ -208,10 +295,11 @@ TEST_F(PathSearchTest, QueryErrorsMoveOnFromTheStartButEndTheSearchPath) {
     EXPECT_LT(NextPathFName(h, kName, path, sizeof path), 0);
     ClosePathFName(h);
 }
+#endif
 
 TEST_F(PathSearchTest, FoldersOfTheSameNameAreNotMatches) {
     const std::string a = dir.dir("a");
-    dir.dir(std::string("a/") + kName);
+    dir.dir(std::string("a") + kDirSeparator + kName);
     setPath({a});
     EXPECT_EQ(FirstPathFname(nullptr, kName, path, sizeof path), nullptr);
 }

@@ -12,6 +12,7 @@
 
 #ifdef _WIN32
 #include <process.h>
+#include <stdlib.h>
 #define TRL4_TEST_PID _getpid()
 #else
 #include <unistd.h>
@@ -47,6 +48,19 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// The process environment, the same way on both platforms; value null removes the name.
+inline void setEnv(const char *name, const char *value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : "");
+#else
+    if (value != nullptr) {
+        ::setenv(name, value, 1);
+    } else {
+        ::unsetenv(name);
+    }
+#endif
+}
 
 inline void writeBytes(const std::string &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

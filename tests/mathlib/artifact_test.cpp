@@ -10,6 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "ksptrl4_math.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
 #ifndef KSPTRL4_MATH_FILE
 #error "KSPTRL4_MATH_FILE must name the built library"
 #endif
@@ -50,6 +58,7 @@ T read(const std::vector<unsigned char> &b, std::size_t off) {
     return v;
 }
 
+#ifndef _WIN32
 TEST(LibraryFile, CarriesTheVersionNote) {
     const auto b = library_bytes();
     ASSERT_GE(b.size(), 64u);
@@ -85,6 +94,139 @@ TEST(LibraryFile, CarriesTheVersionNote) {
         EXPECT_EQ(off % 4, 0u);
     }
     EXPECT_TRUE(found) << "no .note.trl4.version section";
+}
+#else
+TEST(LibraryFile, CarriesTheVersionResource) {
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(KSPTRL4_MATH_FILE, &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_NE(GetFileVersionInfoA(KSPTRL4_MATH_FILE, 0, size, data.data()), 0);
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    } *tr = nullptr;
+    UINT len = 0;
+    ASSERT_NE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                             reinterpret_cast<void **>(&tr), &len),
+              0);
+    ASSERT_TRUE(tr != nullptr && len >= sizeof(Translation));
+    EXPECT_EQ(tr->language, 0x0409);
+    EXPECT_EQ(tr->codePage, 0x04B0);
+    char *text = nullptr;
+    ASSERT_NE(VerQueryValueA(data.data(), "\\StringFileInfo\\040904b0\\FileVersion",
+                             reinterpret_cast<void **>(&text), &len),
+              0);
+    EXPECT_STREQ(text, "1.0");
+}
+#endif
+
+// The driver loads the library by its file name and takes each export by its undecorated
+// name through a pointer of the export's calling convention: a decorated name is missing,
+// and a wrong convention unbalances the stack, so several calls in a row come out wrong.
+class LoadedByName : public ::testing::Test {
+  protected:
+#ifdef _WIN32
+    void SetUp() override {
+        lib_ = LoadLibraryA(KSPTRL4_MATH_FILE);
+    }
+    void TearDown() override {
+        if (lib_ != nullptr) {
+            EXPECT_NE(FreeLibrary(lib_), 0);
+        }
+    }
+    void *symbol(const char *name) const {
+        return reinterpret_cast<void *>(GetProcAddress(lib_, name));
+    }
+    HMODULE lib_ = nullptr;
+#else
+    void SetUp() override {
+        lib_ = dlopen(KSPTRL4_MATH_FILE, RTLD_NOW | RTLD_LOCAL);
+    }
+    void TearDown() override {
+        if (lib_ != nullptr) {
+            EXPECT_EQ(dlclose(lib_), 0);
+        }
+    }
+    void *symbol(const char *name) const {
+        return dlsym(lib_, name);
+    }
+    void *lib_ = nullptr;
+#endif
+    template <class Fn>
+    Fn resolve(const char *name) const {
+        void *p = lib_ != nullptr ? symbol(name) : nullptr;
+        EXPECT_NE(p, nullptr) << "no export " << name;
+        Fn fn = nullptr;
+        static_assert(sizeof fn == sizeof p);
+        std::memcpy(&fn, &p, sizeof fn);
+        return fn;
+    }
+};
+
+#define TRL4_RESOLVE(name) resolve<decltype(&name)>(#name)
+
+TEST_F(LoadedByName, EveryExportAnswersAsTheLinkedFunctionDoes) {
+    ASSERT_NE(lib_, nullptr) << KSPTRL4_MATH_FILE;
+    const double x[3] = {8.0, 10.5, -10.5};
+    const float xf[3] = {8.0f, 10.5f, -10.5f};
+    const int32_t modes[2] = {5, 1};
+    const double zeros[2] = {0.0, 1.0}, gains[2] = {1000.0, 10.0}, shifts[2] = {0.5, 0.0};
+    int32_t c24[6] = {}, l24[6] = {};
+    int16_t c16[6] = {}, l16[6] = {};
+    const auto same24 = [&] { return std::equal(std::begin(c24), std::end(c24), l24); };
+    const auto same16 = [&] { return std::equal(std::begin(c16), std::end(c16), l16); };
+
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_double2cod24)(5, 0, 1e6, x, 3, c24, 1, 0),
+              ksptrl4Math_double2cod24(5, 0, 1e6, x, 3, l24, 1, 0));
+    EXPECT_TRUE(same24());
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_double2cod16)(5, 0, 256, x, 3, c16, 1, 0),
+              ksptrl4Math_double2cod16(5, 0, 256, x, 3, l16, 1, 0));
+    EXPECT_TRUE(same16());
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_float2cod24)(5, 0, 1e6, xf, 3, c24, 1, 0),
+              ksptrl4Math_float2cod24(5, 0, 1e6, xf, 3, l24, 1, 0));
+    EXPECT_TRUE(same24());
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_float2cod16)(5, 0, 1e6, xf, 3, c16, 1, 0),
+              ksptrl4Math_float2cod16(5, 0, 1e6, xf, 3, l16, 1, 0));
+    EXPECT_TRUE(same16());
+    EXPECT_EQ(
+        TRL4_RESOLVE(ksptrl4Math_double2cod24_2chans)(modes, zeros, gains, x, 3, c24, 9, shifts),
+        ksptrl4Math_double2cod24_2chans(modes, zeros, gains, x, 3, l24, 9, shifts));
+    EXPECT_TRUE(same24());
+    EXPECT_EQ(
+        TRL4_RESOLVE(ksptrl4Math_double2cod16_2chans)(modes, zeros, gains, x, 3, c16, 0, shifts),
+        ksptrl4Math_double2cod16_2chans(modes, zeros, gains, x, 3, l16, 0, shifts));
+    EXPECT_TRUE(same16());
+    EXPECT_EQ(
+        TRL4_RESOLVE(ksptrl4Math_float2cod24_2chans)(modes, zeros, gains, xf, 3, c24, 9, shifts),
+        ksptrl4Math_float2cod24_2chans(modes, zeros, gains, xf, 3, l24, 9, shifts));
+    EXPECT_TRUE(same24());
+    EXPECT_EQ(
+        TRL4_RESOLVE(ksptrl4Math_float2cod16_2chans)(modes, zeros, gains, xf, 3, c16, 0, shifts),
+        ksptrl4Math_float2cod16_2chans(modes, zeros, gains, xf, 3, l16, 0, shifts));
+    EXPECT_TRUE(same16());
+
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_cod24_2val)(1.5, 2.0, -4),
+              ksptrl4Math_cod24_2val(1.5, 2.0, -4));
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_cod16_2val)(0, 256, 0xFFFF),
+              ksptrl4Math_cod16_2val(0, 256, 0xFFFF));
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_ADCcod2val)(0.001, 0x2000),
+              ksptrl4Math_ADCcod2val(0.001, 0x2000));
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_attVal2cod)(1000, 0.5), ksptrl4Math_attVal2cod(1000, 0.5));
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_attCod2val)(1000, 500), ksptrl4Math_attCod2val(1000, 500));
+
+    const auto abs = TRL4_RESOLVE(ksptrl4_povCheckValueAbs);
+    for (int i = 0; i < 4; ++i) {
+        double d = -1, ld = -2;
+        const double measured = 1.05 + 0.05 * i;
+        EXPECT_EQ(abs(1.0, measured, 0.1, &d), ksptrl4_povCheckValueAbs(1.0, measured, 0.1, &ld));
+        EXPECT_EQ(d, ld);
+    }
+    char tol[11], dev[11], ltol[11], ldev[11];
+    EXPECT_EQ(TRL4_RESOLVE(ksptrl4_povCheckValueProc)(100, 100, 100.0004, 2e-5, tol, dev),
+              ksptrl4_povCheckValueProc(100, 100, 100.0004, 2e-5, ltol, ldev));
+    EXPECT_STREQ(tol, ltol);
+    EXPECT_STREQ(dev, ldev);
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 // crcstamp end to end: the built tool on scratch files.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "../integrity/test_files.h"
 #include "trl4/integrity.h"
@@ -27,16 +32,39 @@ class Crcstamp : public ::testing::Test {
   protected:
     ToolRun run(const std::string &arguments) {
         const std::string out = dir.file("stdout"), err = dir.file("stderr");
-        const std::string command =
-            std::string("'") + CRCSTAMP + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
-        const int raw = std::system(command.c_str());
         ToolRun r;
+#ifdef _WIN32
+        const int raw = std::system(
+            (std::string(CRCSTAMP) + " " + arguments + " >" + quoted(out) + " 2>" + quoted(err))
+                .c_str());
+        r.status = raw;
+        // The console's line ends, as a reader of the output sees lines.
+        const auto lines = [](std::string text) {
+            for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
+                text.erase(at, 1);
+            return text;
+        };
+        r.out = lines(readBytes(out));
+        r.err = lines(readBytes(err));
+#else
+        const int raw = std::system(
+            (quoted(CRCSTAMP) + " " + arguments + " >" + quoted(out) + " 2>" + quoted(err))
+                .c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         r.out = readBytes(out);
         r.err = readBytes(err);
+#endif
         return r;
     }
-    static std::string quoted(const std::string &path) { return "'" + path + "'"; }
+#ifdef _WIN32
+    static std::string quoted(const std::string &path) {
+        return "\"" + path + "\"";
+    }
+#else
+    static std::string quoted(const std::string &path) {
+        return "'" + path + "'";
+    }
+#endif
 
     TempDir dir;
     std::string file = dir.file("component.so");
@@ -90,14 +118,18 @@ TEST_F(Crcstamp, FilesWithoutMarkerOrUnreadableAreRefusedWithAMessage) {
 // Refusals are explained without holding the file in memory and without blocking on what is
 // not a regular file.
 TEST_F(Crcstamp, HugeFilesFoldersFifosAndDevicesAreRefusedWithTheirReason) {
-    const std::string huge = dir.file("huge.so"), fifo = dir.file("fifo");
+    const std::string huge = dir.file("huge.so");
     writeBytes(huge, "");
-    ASSERT_EQ(::truncate(huge.c_str(), off_t{3} << 30), 0);  // sparse: nothing is written
+    std::filesystem::resize_file(huge, std::uintmax_t{3} << 30);  // sparse: nothing is written
+    std::vector<std::pair<std::string, std::string>> cases{{huge, "too large"},
+                                                           {dir.path().string(), "is a directory"}};
+#ifndef _WIN32
+    const std::string fifo = dir.file("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const auto &[path, reason] : {std::pair<std::string, std::string>{huge, "too large"},
-                                       {dir.path().string(), "is a directory"},
-                                       {fifo, "is not a regular file"},
-                                       {"/dev/zero", "is not a regular file"}}) {
+    cases.insert(cases.end(),
+                 {{fifo, "is not a regular file"}, {"/dev/zero", "is not a regular file"}});
+#endif
+    for (const auto &[path, reason] : cases) {
         for (const char *mode : {"", "--check "}) {
             const ToolRun r = run(mode + quoted(path));
             EXPECT_EQ(r.status, 2) << mode << path;

@@ -1,5 +1,5 @@
 // POSIX analogues: the machine environment file for the search path, stat for existence,
-// size and times, and the ELF version note for the FileVersion.
+// size and times, and the FileVersion from the file's bytes.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "trl4/elf_note.h"
+#include "file_version.h"
 #include "trl4/environment_file.h"
 #include "trl4/os.h"
 
@@ -19,8 +19,6 @@ namespace {
 constexpr const char *kDefaultEnvironmentFile = "/etc/environment";
 // A larger environment file is not a plausible one; it is not read.
 constexpr std::streamoff kMaxEnvironmentFileSize = 1 << 20;
-// Component files are tens of kilobytes; far larger files are not searched for a version.
-constexpr std::streamoff kMaxVersionedFileSize = std::streamoff{256} << 20;
 
 std::string &environmentFile() {
     static std::string path = kDefaultEnvironmentFile;
@@ -96,26 +94,7 @@ bool lastWriteLocalTime(const char *path, LocalTime &out) {
 }
 
 bool fileVersion(const char *path, char *out, std::size_t capacity) {
-    if (path == nullptr || out == nullptr || capacity == 0) return false;
-    out[0] = '\0';
-    // Read rather than mapped, so a file cut short meanwhile cannot fault the reader.
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length <= 0 || length > kMaxVersionedFileSize) return false;
-    in.seekg(0, std::ios::beg);
-    std::string image(static_cast<std::size_t>(length), '\0');
-    if (!in.read(image.data(), length)) return false;
-    std::string version;
-    if (!readElfVersionNote(reinterpret_cast<const std::uint8_t *>(image.data()), image.size(),
-                            version)) {
-        return false;
-    }
-    const std::size_t n = version.size() < capacity ? version.size() : capacity - 1;
-    std::memcpy(out, version.data(), n);
-    out[n] = '\0';
-    return true;
+    return fileVersionFromImage(path, out, capacity);
 }
 
 }  // namespace trl4::os

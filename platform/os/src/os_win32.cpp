@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "file_version.h"
 #include "trl4/os.h"
 
 namespace trl4::os {
@@ -114,7 +115,8 @@ bool fileVersion(const char *path, char *out, std::size_t capacity) {
     out[0] = '\0';
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
-    if (size == 0) return false;
+    // A file the system does not read a version from may still be a Linux library.
+    if (size == 0) return fileVersionFromImage(path, out, capacity);
     std::vector<char> info(size);
     if (!GetFileVersionInfoA(path, 0, size, info.data())) return false;
     void *translation = nullptr;

@@ -27,7 +27,12 @@ typedef uint32_t ViObject;
 typedef uint32_t ViSession;
 typedef uint32_t ViFindList;
 typedef uint32_t ViAttr;
+/* As wide as a pointer: 32 bits on 32-bit Windows, 64 bits on 64-bit platforms. */
+#if UINTPTR_MAX > 0xFFFFFFFFu
 typedef uint64_t ViAttrState;
+#else
+typedef uint32_t ViAttrState;
+#endif
 typedef uint32_t ViAccessMode;
 typedef char *ViKeyId;
 typedef const char *ViConstKeyId;
@@ -61,6 +66,7 @@ typedef const char *ViConstKeyId;
 #define VI_SUCCESS_MAX_CNT ((ViStatus)0x3FFF0006L)
 #define VI_WARN_CONFIG_NLOADED ((ViStatus)0x3FFF0077L)
 #define VI_SUCCESS_DEV_NPRESENT ((ViStatus)0x3FFF007DL)
+#define VI_WARN_NULL_OBJECT ((ViStatus)0x3FFF0082L)
 #define VI_WARN_NSUP_ATTR_STATE ((ViStatus)0x3FFF0084L)
 #define VI_WARN_UNKNOWN_STATUS ((ViStatus)0x3FFF0085L)
 #define VI_SUCCESS_NESTED_SHARED ((ViStatus)0x3FFF0099L)

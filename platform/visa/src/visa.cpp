@@ -10,7 +10,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -235,15 +234,11 @@ ViStatus viFindRsrc(ViSession rm, ViConstString expr, ViFindList *list, ViUInt32
     if (list != nullptr) *list = VI_NULL;
     if (count != nullptr) *count = 0;
     if (find(v, rm, Kind::Manager) == nullptr) return VI_ERROR_INV_OBJECT;
-    std::regex re;
-    if (expr == nullptr || !trl4visa::compileExpression(expr, re)) return VI_ERROR_INV_EXPR;
+    const auto pattern = expr != nullptr ? trl4visa::Expression::compile(expr) : std::nullopt;
+    if (!pattern) return VI_ERROR_INV_EXPR;
     std::vector<std::string> found;
-    try {
-        for (const auto &r : trl4sim::current()->resources) {
-            if (std::regex_match(r.name, re)) found.push_back(r.name);
-        }
-    } catch (const std::regex_error &) {
-        return VI_ERROR_INV_EXPR;
+    for (const auto &r : trl4sim::current()->resources) {
+        if (pattern->matches(r.name)) found.push_back(r.name);
     }
     if (found.empty()) return VI_ERROR_RSRC_NFOUND;
     copyName(desc, found.front());
@@ -312,6 +307,7 @@ ViStatus viClose(ViObject object) {
     Visa &v = visa();
     std::lock_guard guard(v.mutex);
     if (ViStatus st = enter(v, "viClose")) return st;
+    if (object == VI_NULL) return VI_WARN_NULL_OBJECT;
     auto it = v.objects.find(object);
     if (it == v.objects.end()) return VI_ERROR_INV_OBJECT;
     if (it->second.kind == Kind::Manager) {

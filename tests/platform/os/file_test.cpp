@@ -81,4 +81,25 @@ TEST_F(OsFiles, VersionOfFilesWithoutNoteAndCutToCapacity) {
 #endif
 }
 
+// The version resource of a Windows DLL (the 32-bit math library's, in a minimal image).
+TEST_F(OsFiles, VersionOfAWindowsLibraryFromItsBytes) {
+    const std::string dll = read(TRL4_PE_SAMPLE);
+    ASSERT_GT(dll.size(), 1024u);
+    char version[16] = "";
+    ASSERT_TRUE(trl4::os::fileVersion(TRL4_PE_SAMPLE, version, sizeof version));
+    EXPECT_STREQ(version, "1.0");
+    // Cut inside the version text, or with its translation changed, it has none.
+    const std::size_t text = dll.find(std::string("F\0i\0l\0e\0V\0", 10));
+    ASSERT_NE(text, std::string::npos);
+    const std::string cut = file("cut.dll");
+    std::ofstream(cut, std::ios::binary) << dll.substr(0, text + 10);
+    EXPECT_FALSE(trl4::os::fileVersion(cut.c_str(), version, sizeof version));
+    std::string other = dll;
+    const std::size_t table = other.find(std::string("0\0004\0000\0009\0", 8));
+    ASSERT_NE(table, std::string::npos);
+    other[table + 6] = '8';  // the string table of language 0x0408, not the translation's
+    std::ofstream(cut, std::ios::binary | std::ios::trunc) << other;
+    EXPECT_FALSE(trl4::os::fileVersion(cut.c_str(), version, sizeof version));
+}
+
 }  // namespace

@@ -60,8 +60,9 @@ struct LocalTime {
 // The file's last-write time in local calendar fields; false when it cannot be read.
 bool lastWriteLocalTime(const char *path, LocalTime &out);
 
-// The file's FileVersion text (Windows: version resource of the first translation; POSIX:
-// the version note of an ELF file), cut to `capacity` - 1 bytes. False when it has none.
+// The file's FileVersion text, cut to `capacity` - 1 bytes; false when it has none. The
+// version resource of its first translation (Windows: through the system first) or the
+// version note of an ELF file, on either platform, so each identifies the other's files.
 bool fileVersion(const char *path, char *out, std::size_t capacity);
 
 }  // namespace trl4::os
