@@ -34,6 +34,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long an idle wait blocks at most when no input comes.
+constexpr std::chrono::milliseconds kIdleWaitBound{10};
+
 struct Runtime {
     panel::Model model;  // first: destroyed last
     std::unique_ptr<panel::View> view;
@@ -1299,12 +1302,17 @@ int ProcessSystemEvents() {
     return guarded([&]() -> int {
         Runtime *rt = g_runtime.get();
         if (!rt) return UIE_NOT_INITIALISED;
-        auto now = Clock::now();
-        // A caller polling back-to-back is waiting for the operator: give the core back.
-        if (rt->haveLast && now - rt->lastReturn < std::chrono::microseconds(20)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // A caller polling back-to-back with nothing queued is waiting for the operator: the
+        // view blocks until input arrives. The bound keeps the caller's own time checks
+        // timely; a script action ready to take never waits.
+        const bool backToBack =
+            rt->haveLast && Clock::now() - rt->lastReturn < std::chrono::microseconds(20);
+        const bool scriptReady = rt->script && !rt->script->exhausted();
+        if (backToBack && !scriptReady && !rt->model.pending()) {
+            rt->view->waitAndPump(kIdleWaitBound);
+        } else {
+            rt->view->pump();
         }
-        rt->view->pump();
         rt->model.dispatch();
         if (g_runtime.get() != rt) return 0;
         if (rt->script) {
