@@ -113,9 +113,9 @@ void BM_QtFloorStartup(benchmark::State &state) {
     measure(state, {(binDir() / "qt_floor").string()});
 }
 
-void BM_FrontPanelStartup(benchmark::State &state) {
-    // The built-in bench offers carriers; the operator's one action cancels the selection
-    // dialog, and the probe then ends the program at its first main-loop pass.
+// The built-in bench offers carriers; the operator's one action cancels the selection dialog,
+// and the probe then ends the program at its first main-loop pass.
+void frontPanel(benchmark::State &state, const char *view) {
     const std::filesystem::path script = std::filesystem::temp_directory_path() /
                                          ("trl4_startup_" + std::to_string(getpid()) + ".op");
     {
@@ -123,9 +123,18 @@ void BM_FrontPanelStartup(benchmark::State &state) {
         out << "press SI.CANCEL\n";
     }
     unsetenv("TRL4_BENCH");
-    measure(state, {(binDir() / "p_trl4").string(), "--view", "qt", "--script", script.string()});
+    measure(state, {(binDir() / "p_trl4").string(), "--view", view, "--script", script.string()});
     std::error_code ignored;
     std::filesystem::remove(script, ignored);
+}
+
+void BM_FrontPanelStartup(benchmark::State &state) {
+    frontPanel(state, "qt");
+}
+
+// The same without widgets: what the program costs before any drawing.
+void BM_FrontPanelStartupHeadless(benchmark::State &state) {
+    frontPanel(state, "headless");
 }
 
 }  // namespace
@@ -137,6 +146,11 @@ BENCHMARK(BM_QtFloorStartup)
     ->Iterations(1)
     ->Repetitions(10);
 BENCHMARK(BM_FrontPanelStartup)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(10);
+BENCHMARK(BM_FrontPanelStartupHeadless)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)

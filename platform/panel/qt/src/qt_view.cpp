@@ -92,7 +92,7 @@ QtView::QtView(panel::Model &model, std::unique_ptr<QApplication> ownedApp)
         if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
             QApplication::setStyle(fusion);
         }
-        QApplication::setFont(panelFont("Arial"));
+        QApplication::setFont(font("Arial"));
         // Panels live and die by the model; hiding or closing the last one ends nothing.
         QApplication::setQuitOnLastWindowClosed(false);
     }
@@ -125,7 +125,18 @@ QtView::~QtView() {
 }
 
 void QtView::pump() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    handleEvents(QEventLoop::AllEvents);
+}
+
+void QtView::waitAndPump(std::chrono::milliseconds bound) {
+    // The timer ends the wait when nothing else does.
+    wake_.start(bound);
+    handleEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    wake_.stop();
+}
+
+void QtView::handleEvents(QEventLoop::ProcessEventsFlags flags) {
+    QCoreApplication::processEvents(flags);
     // Widgets of discarded panels go here, outside any handler of theirs.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     doomed_.erase(std::remove_if(doomed_.begin(), doomed_.end(),
@@ -133,12 +144,11 @@ void QtView::pump() {
                   doomed_.end());
 }
 
-void QtView::waitAndPump(std::chrono::milliseconds bound) {
-    // The timer ends the wait when nothing else does.
-    wake_.start(bound);
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    wake_.stop();
-    pump();
+const QFont &QtView::font(const std::string &family) {
+    // Matching a face is not free: each family is resolved once.
+    auto it = fonts_.find(family);
+    if (it == fonts_.end()) it = fonts_.emplace(family, panelFont(family)).first;
+    return it->second;
 }
 
 PanelSurface *QtView::surface(int panel) const {
@@ -201,7 +211,7 @@ QtView::PanelWidgets *QtView::ensurePanel(int handle) {
     const bool child = model->parent != 0 && model->pageIndex < 0;
     auto *surface = new PanelSurface(child ? panels_[model->parent].surface.data() : nullptr);
     widgets.surface = surface;
-    surface->setFont(panelFont("Arial"));
+    surface->setFont(font("Arial"));
     if (model->parent == 0) {
         connect(surface, &PanelSurface::closeRequested, this, [this, handle] {
             const Input result = model_.operatorClose(handle);
@@ -484,7 +494,7 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
     } else {
         body.setGeometry(g.left, g.top, g.width, g.height);
     }
-    body.setFont(panelFont(control.font));
+    body.setFont(font(control.font));
     body.setEnabled(!control.dimmed);
 
     QPalette palette = body.palette();
@@ -558,7 +568,7 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
         const QString caption = mnemonicText(qs(control.label));
         w.label->setText(caption);
         // Labels are in the panel's face even where the text is monospaced.
-        w.label->setFont(panelFont("Arial"));
+        w.label->setFont(font("Arial"));
         w.label->setEnabled(!control.dimmed);
         placeLabel(control, *w.label);
         w.label->setVisible(control.visible && !control.label.empty());

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QFont>
 #include <QLabel>
 #include <QObject>
 #include <QPointer>
@@ -64,6 +66,9 @@ class QtView final : public QObject, public panel::View {
         panel::Geometry placedAt;  // the model's geometry last applied to the window
     };
 
+    void handleEvents(QEventLoop::ProcessEventsFlags flags);
+    // The panels' face of a family (Cyrillic, 12 pixels).
+    const QFont &font(const std::string &family);
     // The top-level panel a panel or page lies in.
     int topLevel(int handle) const;
     bool built(int handle) const;
@@ -95,6 +100,7 @@ class QtView final : public QObject, public panel::View {
     // Surfaces of discarded panels waiting for deletion; deleted with the view at the latest.
     std::vector<QPointer<QWidget>> doomed_;
     QString pictureFolder_;
+    std::map<std::string, QFont> fonts_;
     // The first top-level panel shown: the program's main window.
     int mainPanel_ = 0;
     QTimer wake_;  // bounds an idle wait
