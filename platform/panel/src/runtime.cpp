@@ -35,7 +35,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // How long an idle wait blocks at most when no input comes.
-constexpr std::chrono::milliseconds kIdleWaitBound{10};
+constexpr std::chrono::milliseconds kIdleWaitBound{20};
 
 struct Runtime {
     panel::Model model;  // first: destroyed last

@@ -229,8 +229,28 @@ QtView::PanelWidgets *QtView::ensurePanel(int handle) {
             if (model_.operatorClose(handle) != Input::Accepted) QApplication::beep();
         });
     }
+    // A page behind another waits for its turn in front.
+    const panel::Control *tab =
+        model->pageIndex >= 0 ? model_.control(model->parent, model->tabControl) : nullptr;
+    if (tab == nullptr || tab->index == model->pageIndex) fillPanel(handle);
+    return &panels_[handle];
+}
+
+void QtView::fillPage(const Control &tab) {
+    if (tab.index >= 0 && static_cast<std::size_t>(tab.index) < tab.pages.size()) {
+        fillPanel(tab.pages[static_cast<std::size_t>(tab.index)]);
+    }
+}
+
+void QtView::fillPanel(int handle) {
+    auto it = panels_.find(handle);
+    const panel::Panel *model = model_.panel(handle);
+    if (it == panels_.end() || !it->second.surface || it->second.filled || model == nullptr) {
+        return;
+    }
+    it->second.filled = true;
     for (const Control &control : model->controls) {
-        buildControl(handle, widgets, control);
+        buildControl(handle, it->second, control);
     }
     // Panels loaded into this one come with it.
     for (int other : model_.panelHandles()) {
@@ -240,7 +260,6 @@ QtView::PanelWidgets *QtView::ensurePanel(int handle) {
             syncPanel(other);
         }
     }
-    return &panels_[handle];
 }
 
 void QtView::buildControl(int panel, PanelWidgets &widgets, const Control &control) {
@@ -618,6 +637,7 @@ void QtView::syncValue(const Control &control, ControlWidgets &w) {
         case Kind::Tab: {
             auto &tabs = static_cast<QTabWidget &>(body);
             if (control.index >= 0 && control.index < tabs.count()) {
+                fillPage(control);
                 tabs.setCurrentIndex(control.index);
             }
             break;
@@ -706,7 +726,10 @@ void QtView::syncPages(int panel, const Control &control, ControlWidgets &w) {
     while (tabs.count() > index)
         tabs.removeTab(index);
     (void)panel;
-    if (control.index >= 0 && control.index < tabs.count()) tabs.setCurrentIndex(control.index);
+    if (control.index >= 0 && control.index < tabs.count()) {
+        fillPage(control);
+        tabs.setCurrentIndex(control.index);
+    }
 }
 
 QString QtView::picturePath(const std::string &image) const {
@@ -762,7 +785,7 @@ void QtView::controlChanged(int panel, int control, ControlChange change) {
     if (!wanted(panel)) return;
     PanelWidgets *widgets = ensurePanel(panel);
     const Control *model = model_.control(panel, control);
-    if (widgets == nullptr) return;
+    if (widgets == nullptr || !widgets->filled) return;
     if (model == nullptr) {
         // Gone from the model: take its widgets away.
         auto c = widgets->controls.find(control);
@@ -865,6 +888,7 @@ bool QtView::shot(int panel, const std::string &file, std::string &error) {
     // A panel never shown is built for its picture.
     if (const int top = topLevel(panel); top != 0 && !built(top)) syncPanel(top);
     PanelWidgets *widgets = ensurePanel(panel);
+    fillPanel(panel);
     if (widgets == nullptr || !widgets->surface) {
         error = "no panel with handle " + std::to_string(panel);
         return false;

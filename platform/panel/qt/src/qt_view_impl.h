@@ -62,6 +62,7 @@ class QtView final : public QObject, public panel::View {
     struct PanelWidgets {
         QPointer<PanelSurface> surface;
         std::map<int, ControlWidgets> controls;
+        bool filled = false;  // controls built
         bool placed = false;
         panel::Geometry placedAt;  // the model's geometry last applied to the window
     };
@@ -75,6 +76,9 @@ class QtView final : public QObject, public panel::View {
     // Whether the model asks for the panel's widgets: built already, or its window shown.
     bool wanted(int handle) const;
     PanelWidgets *ensurePanel(int handle);
+    // Builds the controls of a panel whose window or page was built empty.
+    void fillPanel(int handle);
+    void fillPage(const panel::Control &tab);  // the page the tab shows
     // Every top-level panel but the main window is a window owned by it, above it.
     void ownWindow(int handle, const panel::Panel &model, PanelSurface &surface);
     void applySize(const panel::Panel &model, PanelSurface &surface);

@@ -639,9 +639,13 @@ TEST_F(ViewTest, TabPagesArePanelsOfTheModel) {
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("Калибровка"));
     EXPECT_EQ(tabs->widget(1), view->surface(pages[1]));
     EXPECT_EQ(tabs->currentIndex(), 0);
+    // The page behind gets its controls when it first comes to the front.
+    EXPECT_EQ(view->body(pages[1], 2), nullptr);
 
     model.showPanel(pages[1], true);  // the program brings a page to the front
     EXPECT_EQ(tabs->currentIndex(), 1);
+    ASSERT_NE(view->body(pages[1], 2), nullptr);
+    EXPECT_TRUE(view->body(pages[1], 2)->isVisible());
     EXPECT_TRUE(delivered().empty());
 
     // The operator picks a page: the model hears it; only the shown page takes input.
