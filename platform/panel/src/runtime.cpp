@@ -34,8 +34,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long an idle wait blocks at most when no input comes.
-constexpr std::chrono::milliseconds kIdleWaitBound{20};
+// How long an idle wait blocks at most when no input comes: briefly just after activity, so a
+// caller's own time checks stay timely, then longer the longer nothing happens.
+constexpr std::chrono::milliseconds kFirstIdleWait{2};
+constexpr std::chrono::milliseconds kLongestIdleWait{50};
 
 struct Runtime {
     panel::Model model;  // first: destroyed last
@@ -49,6 +51,7 @@ struct Runtime {
     std::map<std::string, panel::Resource> resources;
     bool haveLast = false;
     Clock::time_point lastReturn;
+    std::chrono::milliseconds idleWait = kFirstIdleWait;
     std::optional<Clock::time_point> exhaustedSince;
 
     ~Runtime() {
@@ -1303,18 +1306,20 @@ int ProcessSystemEvents() {
         Runtime *rt = g_runtime.get();
         if (!rt) return UIE_NOT_INITIALISED;
         // A caller polling back-to-back with nothing queued is waiting for the operator: the
-        // view blocks until input arrives. The bound keeps the caller's own time checks
-        // timely; a script action ready to take never waits.
+        // view blocks until input arrives. A script action ready to take never waits.
         const bool backToBack =
             rt->haveLast && Clock::now() - rt->lastReturn < std::chrono::microseconds(20);
         const bool scriptReady = rt->script && !rt->script->exhausted();
-        if (backToBack && !scriptReady && !rt->model.pending()) {
-            rt->view->waitAndPump(kIdleWaitBound);
+        const bool idle = backToBack && !scriptReady && !rt->model.pending();
+        if (idle) {
+            rt->view->waitAndPump(rt->idleWait);
         } else {
             rt->view->pump();
         }
-        rt->model.dispatch();
+        const int ran = rt->model.dispatch();
         if (g_runtime.get() != rt) return 0;
+        rt->idleWait =
+            ran > 0 || !idle ? kFirstIdleWait : std::min(rt->idleWait * 2, kLongestIdleWait);
         if (rt->script) {
             switch (rt->script->step()) {
                 case panel::ScriptRunner::Step::Failed:
