@@ -70,6 +70,7 @@ struct Frame {
     bool hasMin = false;
     bool hasMax = false;
     std::string closeControlName;
+    std::string defaultControlName;
     std::vector<PendingValue> values;                         // the `value` field (at most one)
     std::vector<std::pair<PendingValue, std::string>> items;  // value, label
 };
@@ -348,6 +349,12 @@ bool Parser::panelField(Frame &f, const std::string &key, const std::vector<Toke
         f.closeControlName = t[1].text;
         return true;
     }
+    if (!page && key == "default-control") {
+        if (!once(f, key) || !args(t, 1)) return false;
+        f.defaultControlName = t[1].text;
+        return true;
+    }
+    if (!page && key == "sizable") return once(f, key) && args(t, 1) && yesNo(t[1], p.sizable);
     return fail("unknown keyword '" + key + "' for a " + (page ? "page" : "panel"));
 }
 
@@ -601,17 +608,17 @@ bool Parser::finishPanel(Frame &f) {
             return fail(c.line, "control " + c.control.constant + " lies outside its panel");
         }
     }
-    if (!f.closeControlName.empty()) {
-        int line = f.fieldLines["close-control"];
+    const auto resolve = [&](const char *field, const std::string &wanted, int &id) {
+        if (wanted.empty()) return true;
         for (const auto &c : p.controls) {
-            if (c.control.constant == f.closeControlName) p.closeControl = c.control.id;
+            if (c.control.constant == wanted) id = c.control.id;
         }
-        if (p.closeControl == 0) {
-            return fail(line,
-                        "close-control names no control of this panel: " + f.closeControlName);
-        }
-    }
-    return true;
+        if (id != 0) return true;
+        return fail(f.fieldLines[field],
+                    std::string(field) + " names no control of this panel: " + wanted);
+    };
+    return resolve("close-control", f.closeControlName, p.closeControl) &&
+           resolve("default-control", f.defaultControlName, p.defaultControl);
 }
 
 bool Parser::close() {
@@ -720,6 +727,8 @@ bool makePanel(const Resource &r, const PanelSpec &def, const CallbackLookup &lo
     out.pageIndex = def.pageIndex;
     out.callbackName = def.callbackName;
     out.closeControl = def.closeControl;
+    out.defaultControl = def.defaultControl;
+    out.sizable = def.sizable;
     if (!resolvePanel(r, def, lookup, out.callback, error)) return false;
     for (const auto &c : def.controls) {
         Control control = c.control;

@@ -35,6 +35,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long an idle wait blocks at most when no input comes: briefly just after activity, so a
+// caller's own time checks stay timely, then longer the longer nothing happens.
+constexpr std::chrono::milliseconds kFirstIdleWait{2};
+constexpr std::chrono::milliseconds kLongestIdleWait{50};
+
 struct Runtime {
     panel::Model model;  // first: destroyed last
     std::unique_ptr<panel::View> view;
@@ -46,6 +51,7 @@ struct Runtime {
     std::map<std::string, panel::Resource> resources;
     bool haveLast = false;
     Clock::time_point lastReturn;
+    std::chrono::milliseconds idleWait = kFirstIdleWait;
     std::optional<Clock::time_point> exhaustedSince;
 
     ~Runtime() {
@@ -1290,14 +1296,21 @@ int ProcessSystemEvents() {
     return guarded([&]() -> int {
         Runtime *rt = g_runtime.get();
         if (!rt) return UIE_NOT_INITIALISED;
-        auto now = Clock::now();
-        // A caller polling back-to-back is waiting for the operator: give the core back.
-        if (rt->haveLast && now - rt->lastReturn < std::chrono::microseconds(20)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // A caller polling back-to-back with nothing queued is waiting for the operator: the
+        // view blocks until input arrives. A script action ready to take never waits.
+        const bool backToBack =
+            rt->haveLast && Clock::now() - rt->lastReturn < std::chrono::microseconds(20);
+        const bool scriptReady = rt->script && !rt->script->exhausted();
+        const bool idle = backToBack && !scriptReady && !rt->model.pending();
+        if (idle) {
+            rt->view->waitAndPump(rt->idleWait);
+        } else {
+            rt->view->pump();
         }
-        rt->view->pump();
-        rt->model.dispatch();
+        const int ran = rt->model.dispatch();
         if (g_runtime.get() != rt) return 0;
+        rt->idleWait =
+            ran > 0 || !idle ? kFirstIdleWait : std::min(rt->idleWait * 2, kLongestIdleWait);
         if (rt->script) {
             switch (rt->script->step()) {
                 case panel::ScriptRunner::Step::Failed:

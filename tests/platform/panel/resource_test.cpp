@@ -92,6 +92,9 @@ std::vector<BadCase> badCases() {
         {"close control unknown",
          "uir 1\npanel A 1\n  title \"a\"\n  geometry 0 0 9 9\n  close-control X\nend\n", 5,
          "close-control names no control"},
+        {"default control unknown",
+         "uir 1\npanel A 1\n  title \"a\"\n  geometry 0 0 9 9\n  default-control X\nend\n", 5,
+         "default-control names no control"},
         {"unclosed block", "uir 1\npanel A 1\n  title \"a\"\n", 2, "not closed by 'end'"},
         {"end without block", "uir 1\nend\n", 2, "'end' without a block"},
         {"page outside tab", "uir 1\npanel A 1\n  control C 2 button\n    page P 0\n", 4,
@@ -265,6 +268,11 @@ TEST_F(ProgramResource, AboutExitAndViewerPanels) {
     EXPECT_EQ(ctrl("EXIT_POPUP", "EXIT_YES").label, "ДА");
     EXPECT_EQ(ctrl("EXIT_POPUP", "EXIT_NO").callbackName, "exit_no");
     EXPECT_EQ(ctrl("EXIT_POPUP", "TEXTMSG").text, "Завершить работу с мезонином ТРЛ4?");
+    // Only the viewer may be resized; Enter answers yes, enters the values, closes About.
+    EXPECT_TRUE(panelNamed("CHLP").sizable);
+    EXPECT_EQ(panelNamed("EXIT_POPUP").defaultControl, EXIT_POPUP_EXIT_YES);
+    EXPECT_EQ(panelNamed("VP").defaultControl, VP_OK_3);
+    EXPECT_EQ(panelNamed("ABOUT").defaultControl, ABOUT_COMMANDBUTTON);
 }
 
 TEST_F(ProgramResource, MainPanel) {

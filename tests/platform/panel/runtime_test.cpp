@@ -1,6 +1,7 @@
 // The C-style run-time: start-up options, the program's panels through the API, typed values,
 // buffers, dialogs and event processing.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +24,10 @@ struct RecordingView : panel::View {
     const char *name() const override { return "recording"; }
     bool interactive() const override { return true; }
     void pump() override { ++pumps; }
+    void waitAndPump(std::chrono::milliseconds) override {
+        ++waits;
+        pump();
+    }
     void panelChanged(int panel, panel::PanelChange change) override {
         seen.push_back("panel " + std::to_string(panel) + " " +
                        std::to_string(static_cast<int>(change)));
@@ -43,6 +48,7 @@ struct RecordingView : panel::View {
     panel::ScreenSize screen() const override { return {1000, 800}; }
 
     int pumps = 0;
+    int waits = 0;
     int controlChanges = 0;
     std::string fileAnswer;
 };
@@ -376,6 +382,31 @@ TEST_F(RuntimeTest, CallbacksRunInsideProcessSystemEventsAndMayNestAndDiscard) {
             << g_calls[i];
     }
     EXPECT_EQ(HidePanel(ex), UIE_BAD_PANEL);
+}
+
+TEST(RuntimeIdleTest, OnlyAPollWithNothingToDoWaitsInTheView) {
+    g_calls.clear();
+    registerProgramCallbacks();
+    const auto script = std::filesystem::temp_directory_path() / "trl4_idle_wait.op";
+    std::ofstream(script) << "expect-visible MP\nexpect-visible MP\npress MP.MP_EXIT\n";
+    ASSERT_EQ(init({"prog", "--view", "qt", "--script", script.string()}, recordingFactory), 0);
+    const int mp = LoadPanel(0, TRL4_UIR_FILE, uir::MP);
+    DisplayPanel(mp);
+    // Script actions come one per pass, without waiting.
+    for (int i = 0; i < 3; ++i)
+        ProcessSystemEvents();
+    EXPECT_EQ(g_view->waits, 0);
+    EXPECT_EQ(g_calls.size(), 1u);
+    // Input already queued runs at once; then a poll with nothing to do waits in the view.
+    g_model->operatorCommit(mp, MP_MP_EXIT);
+    ProcessSystemEvents();
+    EXPECT_EQ(g_view->waits, 0);
+    EXPECT_EQ(g_calls.size(), 2u);
+    for (int i = 0; i < 100 && g_view->waits == 0; ++i)
+        ProcessSystemEvents();
+    EXPECT_GT(g_view->waits, 0);
+    EXPECT_EQ(ClosePanelRuntime(), 0);
+    std::filesystem::remove(script);
 }
 
 int g_vpResult = 0;

@@ -116,6 +116,8 @@ struct Panel {
     PanelCallbackPtr callback = nullptr;
     void *callbackData = nullptr;
     int closeControl = 0;
+    int defaultControl = 0;  // the button Enter presses; 0 none
+    bool sizable = false;    // the operator may resize the window
     int activeControl = 0;
     bool discarding = false;
     std::vector<Control> controls;  // ascending id

@@ -29,6 +29,8 @@ struct PanelSpec {
     std::string callbackName;
     int callbackLine = 0;
     int closeControl = 0;
+    int defaultControl = 0;
+    bool sizable = false;
     std::uint32_t background = 0xC0C0C0;
     int line = 0;
     std::vector<ControlSpec> controls;

@@ -3,7 +3,9 @@
 // model directly. Every call comes on the user-interface thread, from inside the run-time.
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "panel/model.h"
 
@@ -38,6 +40,13 @@ class View {
     // Handle pending toolkit events without blocking; operator input found here goes to the
     // model's operator* calls (which queue events; the run-time dispatches them after).
     virtual void pump() = 0;
+    // As pump(), but first waits for toolkit input for at most `bound`, returning as soon as
+    // input arrives. The run-time calls it only when the program polls with nothing to do. A
+    // view without input of its own just sleeps.
+    virtual void waitAndPump(std::chrono::milliseconds bound) {
+        std::this_thread::sleep_for(bound);
+        pump();
+    }
 
     // The model changed. Discarded comes after the panel is gone from the model.
     virtual void panelChanged(int panel, PanelChange change) = 0;

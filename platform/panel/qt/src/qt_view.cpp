@@ -6,12 +6,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QSpacerItem>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QToolTip>
@@ -91,18 +94,26 @@ QtView::QtView(panel::Model &model, std::unique_ptr<QApplication> ownedApp)
         if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
             QApplication::setStyle(fusion);
         }
-        QApplication::setFont(panelFont("Arial"));
+        QApplication::setFont(font("Arial"));
         // Panels live and die by the model; hiding or closing the last one ends nothing.
         QApplication::setQuitOnLastWindowClosed(false);
     }
+    // The panels speak Russian, and so do Qt's own texts (context menus, file dialogs).
+    translator_ = std::make_unique<QTranslator>();
+    if (translator_->load(QStringLiteral("qtbase_ru"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator_.get());
+    } else {
+        std::fprintf(stderr, "qt view: Qt's Russian texts (qtbase_ru) not found\n");
+    }
+    wake_.setSingleShot(true);
     const std::filesystem::path pictures = panel::findProgramFile("resources");
     pictureFolder_ =
         pictures.empty()
             ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("resources"))
             : QString::fromStdString(pictures.string());
     for (int handle : model_.panelHandles()) {
-        ensurePanel(handle);
-        syncPanel(handle);
+        if (wanted(handle)) syncPanel(handle);
     }
 }
 
@@ -115,15 +126,34 @@ QtView::~QtView() {
         if (widgets.surface && widgets.surface->parentWidget() == nullptr) delete widgets.surface;
     }
     panels_.clear();
+    QCoreApplication::removeTranslator(translator_.get());
 }
 
 void QtView::pump() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    handleEvents(QEventLoop::AllEvents);
+}
+
+void QtView::waitAndPump(std::chrono::milliseconds bound) {
+    // The timer ends the wait when nothing else does.
+    wake_.start(bound);
+    handleEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    wake_.stop();
+}
+
+void QtView::handleEvents(QEventLoop::ProcessEventsFlags flags) {
+    QCoreApplication::processEvents(flags);
     // Widgets of discarded panels go here, outside any handler of theirs.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     doomed_.erase(std::remove_if(doomed_.begin(), doomed_.end(),
                                  [](const QPointer<QWidget> &w) { return w.isNull(); }),
                   doomed_.end());
+}
+
+const QFont &QtView::font(const std::string &family) {
+    // Matching a face is not free: each family is resolved once.
+    auto it = fonts_.find(family);
+    if (it == fonts_.end()) it = fonts_.emplace(family, panelFont(family)).first;
+    return it->second;
 }
 
 PanelSurface *QtView::surface(int panel) const {
@@ -145,6 +175,29 @@ QLabel *QtView::label(int panel, int control) const {
     return c == it->second.controls.end() ? nullptr : c->second.label.data();
 }
 
+int QtView::topLevel(int handle) const {
+    const panel::Panel *model = model_.panel(handle);
+    // Parents come before their pages, so the walk ends.
+    while (model != nullptr && model->parent != 0) {
+        handle = model->parent;
+        model = model_.panel(handle);
+    }
+    return model == nullptr ? 0 : handle;
+}
+
+bool QtView::built(int handle) const {
+    const auto it = panels_.find(handle);
+    return it != panels_.end() && it->second.surface;
+}
+
+bool QtView::wanted(int handle) const {
+    const int top = topLevel(handle);
+    if (top == 0) return false;
+    if (built(top)) return true;
+    const panel::Panel *model = model_.panel(top);
+    return model != nullptr && model->visible;
+}
+
 QtView::PanelWidgets *QtView::ensurePanel(int handle) {
     if (auto it = panels_.find(handle); it != panels_.end() && it->second.surface) {
         return &it->second;
@@ -163,7 +216,7 @@ QtView::PanelWidgets *QtView::ensurePanel(int handle) {
     const bool child = model->parent != 0 && model->pageIndex < 0;
     auto *surface = new PanelSurface(child ? panels_[model->parent].surface.data() : nullptr);
     widgets.surface = surface;
-    surface->setFont(panelFont("Arial"));
+    surface->setFont(font("Arial"));
     if (model->parent == 0) {
         connect(surface, &PanelSurface::closeRequested, this, [this, handle] {
             const Input result = model_.operatorClose(handle);
@@ -173,11 +226,45 @@ QtView::PanelWidgets *QtView::ensurePanel(int handle) {
                 [this, handle](int width, int height) {
                     model_.operatorResize(handle, width, height);
                 });
+        connect(surface, &PanelSurface::defaultRequested, this,
+                [this, handle] { pressDefault(handle); });
+        // Esc leaves an owned window as its close box does; the main window stays.
+        connect(surface, &PanelSurface::escapeRequested, this, [this, handle] {
+            if (handle == mainPanel_) return;
+            if (model_.operatorClose(handle) != Input::Accepted) QApplication::beep();
+        });
     }
-    for (const Control &control : model->controls) {
-        buildControl(handle, widgets, control);
-    }
+    // A page behind another waits for its turn in front.
+    const panel::Control *tab =
+        model->pageIndex >= 0 ? model_.control(model->parent, model->tabControl) : nullptr;
+    if (tab == nullptr || tab->index == model->pageIndex) fillPanel(handle);
     return &panels_[handle];
+}
+
+void QtView::fillPage(const Control &tab) {
+    if (tab.index >= 0 && static_cast<std::size_t>(tab.index) < tab.pages.size()) {
+        fillPanel(tab.pages[static_cast<std::size_t>(tab.index)]);
+    }
+}
+
+void QtView::fillPanel(int handle) {
+    auto it = panels_.find(handle);
+    const panel::Panel *model = model_.panel(handle);
+    if (it == panels_.end() || !it->second.surface || it->second.filled || model == nullptr) {
+        return;
+    }
+    it->second.filled = true;
+    for (const Control &control : model->controls) {
+        buildControl(handle, it->second, control);
+    }
+    // Panels loaded into this one come with it.
+    for (int other : model_.panelHandles()) {
+        const panel::Panel *inner = model_.panel(other);
+        if (inner != nullptr && inner->parent == handle && inner->pageIndex < 0) {
+            ensurePanel(other);
+            syncPanel(other);
+        }
+    }
 }
 
 void QtView::buildControl(int panel, PanelWidgets &widgets, const Control &control) {
@@ -251,18 +338,15 @@ void QtView::connectOperator(int panel, const Control &control, QWidget *body) {
     const int id = control.id;
     switch (control.kind) {
         case Kind::Button:
-            connect(
-                static_cast<QPushButton *>(body), &QPushButton::clicked, this,
-                [this, panel, id] { afterInput(panel, id, model_.operatorCommit(panel, id), {}); });
+            connect(static_cast<QPushButton *>(body), &QPushButton::clicked, this,
+                    [this, panel, id] { afterInput(panel, id, model_.operatorCommit(panel, id)); });
             break;
         case Kind::Numeric:
         case Kind::String:
             connect(static_cast<EntryField *>(body), &EntryField::committed, this,
                     [this, panel, id](const QString &typed) {
-                        std::string error;
-                        const Input result =
-                            model_.operatorSetText(panel, id, typed.toStdString(), true, &error);
-                        afterInput(panel, id, result, error);
+                        afterInput(panel, id,
+                                   model_.operatorSetText(panel, id, typed.toStdString(), true));
                     });
             break;
         case Kind::Ring:
@@ -270,7 +354,7 @@ void QtView::connectOperator(int panel, const Control &control, QWidget *body) {
                     [this, panel, id](int index) {
                         const Control *now = model_.control(panel, id);
                         if (now != nullptr && now->index == index) return;
-                        afterInput(panel, id, model_.operatorSelect(panel, id, index), {});
+                        afterInput(panel, id, model_.operatorSelect(panel, id, index));
                     });
             break;
         case Kind::ListBox: {
@@ -278,14 +362,13 @@ void QtView::connectOperator(int panel, const Control &control, QWidget *body) {
             connect(list, &QListWidget::currentRowChanged, this, [this, panel, id](int row) {
                 const Control *now = model_.control(panel, id);
                 if (row < 0 || (now != nullptr && now->index == row)) return;
-                afterInput(panel, id, model_.operatorSelect(panel, id, row), {});
+                afterInput(panel, id, model_.operatorSelect(panel, id, row));
             });
             connect(list, &QListWidget::itemDoubleClicked, this, [this, panel, id] {
-                afterInput(panel, id, model_.operatorDoubleClick(panel, id), {});
+                afterInput(panel, id, model_.operatorDoubleClick(panel, id));
             });
-            connect(list, &ListBox::commitRequested, this, [this, panel, id] {
-                afterInput(panel, id, model_.operatorCommit(panel, id), {});
-            });
+            connect(list, &ListBox::commitRequested, this,
+                    [this, panel, id] { afterInput(panel, id, model_.operatorCommit(panel, id)); });
             break;
         }
         case Kind::Tab:
@@ -293,7 +376,7 @@ void QtView::connectOperator(int panel, const Control &control, QWidget *body) {
                     [this, panel, id](int index) {
                         const Control *now = model_.control(panel, id);
                         if (index < 0 || (now != nullptr && now->index == index)) return;
-                        afterInput(panel, id, model_.operatorSelect(panel, id, index), {});
+                        afterInput(panel, id, model_.operatorSelect(panel, id, index));
                     });
             break;
         case Kind::TextBox:
@@ -312,11 +395,16 @@ void QtView::connectOperator(int panel, const Control &control, QWidget *body) {
     }
 }
 
-void QtView::afterInput(int panel, int control, Input result, const std::string &error) {
+void QtView::afterInput(int panel, int control, Input result) {
     if (result != Input::Accepted) {
         QWidget *widget = body(panel, control);
-        if (widget != nullptr && (result == Input::BadValue || result == Input::TooLong)) {
-            const QString reason = qs(error.empty() ? panel::describe(result) : error);
+        const Control *model = model_.control(panel, control);
+        if (widget != nullptr && model != nullptr &&
+            (result == Input::BadValue || result == Input::TooLong)) {
+            // The operator reads Russian; the model's reasons are for scripts and logs.
+            const QString reason = result == Input::TooLong
+                                       ? QStringLiteral("Не более %1 симв.").arg(model->maxLength)
+                                       : QStringLiteral("Введите число");
             QToolTip::showText(widget->mapToGlobal(QPoint(0, widget->height())), reason, widget);
         } else {
             QApplication::beep();
@@ -351,6 +439,8 @@ void QtView::syncPanel(int handle) {
         return;
     }
     surface.setWindowTitle(qs(model->title));
+    if (mainPanel_ == 0 && model->visible) mainPanel_ = handle;
+    ownWindow(handle, *model, surface);
     // Only a change of the model's geometry moves the window: a panel the operator dragged
     // stays where it was put when the program changes, say, its title.
     const panel::Geometry &g = model->geometry;
@@ -358,8 +448,8 @@ void QtView::syncPanel(int handle) {
         surface.move(g.left, g.top);
     }
     if (!widgets->placed || widgets->placedAt.width != g.width ||
-        widgets->placedAt.height != g.height) {
-        surface.setSizeFromModel(g.width, g.height);
+        widgets->placedAt.height != g.height || surface.sizable() != model->sizable) {
+        surface.setSizeFromModel(g.width, g.height, model->sizable);
     }
     widgets->placed = true;
     widgets->placedAt = g;
@@ -380,6 +470,28 @@ void QtView::syncPanel(int handle) {
             surface.activateWindow();
         }
     }
+}
+
+void QtView::ownWindow(int handle, const panel::Panel &model, PanelSurface &surface) {
+    const bool owned = mainPanel_ != 0 && handle != mainPanel_;
+    PanelSurface *owner = owned ? this->surface(mainPanel_) : nullptr;
+    if (surface.parentWidget() == owner && (owner == nullptr || surface.isWindow())) return;
+    // A dialog-type window with a parent has that parent's window as its transient parent:
+    // the window manager keeps it above the main window and gives it no taskbar entry.
+    Qt::WindowFlags flags = owner != nullptr ? Qt::Dialog : Qt::Window;
+    flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+             Qt::WindowCloseButtonHint;
+    if (owner == nullptr) flags |= Qt::WindowMinimizeButtonHint;
+    if (model.sizable) flags |= Qt::WindowMaximizeButtonHint;
+    const QPoint at = surface.pos();
+    surface.setParent(owner, flags);  // hides the window; the caller shows it again
+    surface.move(at);
+}
+
+void QtView::pressDefault(int handle) {
+    const panel::Panel *model = model_.panel(handle);
+    if (model == nullptr || model->defaultControl == 0) return;
+    afterInput(handle, model->defaultControl, model_.operatorCommit(handle, model->defaultControl));
 }
 
 void QtView::syncControl(int panel, int id) {
@@ -406,7 +518,7 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
     } else {
         body.setGeometry(g.left, g.top, g.width, g.height);
     }
-    body.setFont(panelFont(control.font));
+    body.setFont(font(control.font));
     body.setEnabled(!control.dimmed);
 
     QPalette palette = body.palette();
@@ -414,11 +526,18 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
     const QColor face = rgb(control.background);
     const QColor area = rgb(control.textBackground);
     switch (control.kind) {
-        case Kind::Button:
+        case Kind::Button: {
             palette.setColor(QPalette::Button, face);
             setTextColour(palette, QPalette::ButtonText, text);
-            static_cast<QPushButton &>(body).setText(mnemonicText(qs(control.label)));
+            auto &button = static_cast<QPushButton &>(body);
+            button.setText(mnemonicText(qs(control.label)));
+            // As in a dialog: Enter presses the button with the focus, else the default one.
+            // The default button keeps its mark; the others take Enter only while focused.
+            const bool isDefault = owner.defaultControl == control.id;
+            button.setAutoDefault(!isDefault);
+            button.setDefault(isDefault);
             break;
+        }
         case Kind::Numeric:
         case Kind::String: {
             palette.setColor(QPalette::Base, area);
@@ -473,7 +592,7 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
         const QString caption = mnemonicText(qs(control.label));
         w.label->setText(caption);
         // Labels are in the panel's face even where the text is monospaced.
-        w.label->setFont(panelFont("Arial"));
+        w.label->setFont(font("Arial"));
         w.label->setEnabled(!control.dimmed);
         placeLabel(control, *w.label);
         w.label->setVisible(control.visible && !control.label.empty());
@@ -523,6 +642,7 @@ void QtView::syncValue(const Control &control, ControlWidgets &w) {
         case Kind::Tab: {
             auto &tabs = static_cast<QTabWidget &>(body);
             if (control.index >= 0 && control.index < tabs.count()) {
+                fillPage(control);
                 tabs.setCurrentIndex(control.index);
             }
             break;
@@ -611,7 +731,10 @@ void QtView::syncPages(int panel, const Control &control, ControlWidgets &w) {
     while (tabs.count() > index)
         tabs.removeTab(index);
     (void)panel;
-    if (control.index >= 0 && control.index < tabs.count()) tabs.setCurrentIndex(control.index);
+    if (control.index >= 0 && control.index < tabs.count()) {
+        fillPage(control);
+        tabs.setCurrentIndex(control.index);
+    }
 }
 
 QString QtView::picturePath(const std::string &image) const {
@@ -635,6 +758,17 @@ void QtView::dropPanel(int handle) {
         }
     }
     panels_.erase(handle);
+    if (handle == mainPanel_) {
+        // Owned windows outlive their owner's widgets: they stand alone until another
+        // main window appears.
+        mainPanel_ = 0;
+        for (const auto &[other, widgets] : panels_) {
+            if (widgets.surface && surface && widgets.surface->parentWidget() == surface) {
+                const panel::Panel *model = model_.panel(other);
+                if (model != nullptr && model->parent == 0) syncPanel(other);
+            }
+        }
+    }
     if (surface) {
         surface->hide();
         surface->deleteLater();
@@ -647,14 +781,16 @@ void QtView::panelChanged(int panel, PanelChange change) {
         dropPanel(panel);
         return;
     }
-    ensurePanel(panel);
-    syncPanel(panel);
+    // Widgets wait until the panel is first shown: loading costs only the model.
+    if (wanted(panel)) syncPanel(panel);
 }
 
 void QtView::controlChanged(int panel, int control, ControlChange change) {
+    // Controls of a panel not yet built are built from the model when it is.
+    if (!wanted(panel)) return;
     PanelWidgets *widgets = ensurePanel(panel);
     const Control *model = model_.control(panel, control);
-    if (widgets == nullptr) return;
+    if (widgets == nullptr || !widgets->filled) return;
     if (model == nullptr) {
         // Gone from the model: take its widgets away.
         auto c = widgets->controls.find(control);
@@ -690,17 +826,27 @@ void QtView::controlChanged(int panel, int control, ControlChange change) {
 }
 
 void QtView::popupChanged(int panel, bool) {
-    if (model_.panel(panel) != nullptr) syncPanel(panel);
+    if (wanted(panel)) syncPanel(panel);
 }
 
 void QtView::showMessage(const std::string &title, const std::string &text) {
-    QMessageBox box(QMessageBox::NoIcon, qs(title), qs(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, qs(title), qs(text), QMessageBox::Ok,
+                    surface(mainPanel_));
     box.setWindowModality(Qt::ApplicationModal);
+    // As a Russian desktop labels it; Qt's own translation keeps the Latin letters.
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("ОК"));
+    // The box sizes itself to its text; a longer title would be cut in the title bar. The
+    // allowance covers the window's icon and buttons.
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
+        const int titleWidth = QFontMetrics(box.font()).horizontalAdvance(qs(title)) * 5 / 4 + 140;
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     box.exec();
 }
 
 int QtView::selectFile(const panel::FileRequest &request, std::string &path) {
-    QFileDialog dialog(nullptr, qs(request.title), qs(request.startDirectory));
+    QFileDialog dialog(surface(mainPanel_), qs(request.title), qs(request.startDirectory));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -744,7 +890,10 @@ int QtView::selectFile(const panel::FileRequest &request, std::string &path) {
 }
 
 bool QtView::shot(int panel, const std::string &file, std::string &error) {
+    // A panel never shown is built for its picture.
+    if (const int top = topLevel(panel); top != 0 && !built(top)) syncPanel(top);
     PanelWidgets *widgets = ensurePanel(panel);
+    fillPanel(panel);
     if (widgets == nullptr || !widgets->surface) {
         error = "no panel with handle " + std::to_string(panel);
         return false;

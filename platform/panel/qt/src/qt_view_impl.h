@@ -4,9 +4,14 @@
 #pragma once
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QFont>
 #include <QLabel>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
+#include <QTranslator>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +33,7 @@ class QtView final : public QObject, public panel::View {
     const char *name() const override { return "qt"; }
     bool interactive() const override { return true; }
     void pump() override;
+    void waitAndPump(std::chrono::milliseconds bound) override;
     void panelChanged(int panel, panel::PanelChange change) override;
     void controlChanged(int panel, int control, panel::ControlChange change) override;
     void popupChanged(int panel, bool installed) override;
@@ -36,7 +42,8 @@ class QtView final : public QObject, public panel::View {
     bool shot(int panel, const std::string &file, std::string &error) override;
     panel::ScreenSize screen() const override;
 
-    // Looking at what the view drew (tests, screenshots). Null when not drawn.
+    // Looking at what the view drew (tests, screenshots). Null when not drawn: a panel's
+    // widgets are built when it is first shown (or photographed).
     PanelSurface *surface(int panel) const;
     QWidget *body(int panel, int control) const;
     QLabel *label(int panel, int control) const;
@@ -55,11 +62,27 @@ class QtView final : public QObject, public panel::View {
     struct PanelWidgets {
         QPointer<PanelSurface> surface;
         std::map<int, ControlWidgets> controls;
+        bool filled = false;  // controls built
         bool placed = false;
         panel::Geometry placedAt;  // the model's geometry last applied to the window
     };
 
+    void handleEvents(QEventLoop::ProcessEventsFlags flags);
+    // The panels' face of a family (Cyrillic, 12 pixels).
+    const QFont &font(const std::string &family);
+    // The top-level panel a panel or page lies in.
+    int topLevel(int handle) const;
+    bool built(int handle) const;
+    // Whether the model asks for the panel's widgets: built already, or its window shown.
+    bool wanted(int handle) const;
     PanelWidgets *ensurePanel(int handle);
+    // Builds the controls of a panel whose window or page was built empty.
+    void fillPanel(int handle);
+    void fillPage(const panel::Control &tab);  // the page the tab shows
+    // Every top-level panel but the main window is a window owned by it, above it.
+    void ownWindow(int handle, const panel::Panel &model, PanelSurface &surface);
+    void applySize(const panel::Panel &model, PanelSurface &surface);
+    void pressDefault(int handle);
     void buildControl(int panel, PanelWidgets &widgets, const panel::Control &control);
     void connectOperator(int panel, const panel::Control &control, QWidget *body);
     void syncPanel(int handle);
@@ -73,7 +96,7 @@ class QtView final : public QObject, public panel::View {
     void dropPanel(int handle);
     QString picturePath(const std::string &image) const;
     // After operator input the widget shows the model again, accepted or not.
-    void afterInput(int panel, int control, panel::Input result, const std::string &error);
+    void afterInput(int panel, int control, panel::Input result);
 
     panel::Model &model_;
     std::unique_ptr<QApplication> app_;
@@ -81,6 +104,11 @@ class QtView final : public QObject, public panel::View {
     // Surfaces of discarded panels waiting for deletion; deleted with the view at the latest.
     std::vector<QPointer<QWidget>> doomed_;
     QString pictureFolder_;
+    std::map<std::string, QFont> fonts_;
+    // The first top-level panel shown: the program's main window.
+    int mainPanel_ = 0;
+    QTimer wake_;  // bounds an idle wait
+    std::unique_ptr<QTranslator> translator_;
 };
 
 }  // namespace trl4::panelqt

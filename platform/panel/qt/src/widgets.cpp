@@ -37,9 +37,17 @@ PanelSurface::PanelSurface(QWidget *parent) : QWidget(parent) {
     setAutoFillBackground(true);
 }
 
-void PanelSurface::setSizeFromModel(int width, int height) {
+void PanelSurface::setSizeFromModel(int width, int height, bool sizable) {
     applyingModelSize_ = true;
-    resize(width, height);
+    sizable_ = sizable;
+    // Pages and panels inside others get their size from where they lie.
+    if (sizable || !isWindow()) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        resize(width, height);
+    } else {
+        setFixedSize(width, height);
+    }
     applyingModelSize_ = false;
 }
 
@@ -55,7 +63,29 @@ void PanelSurface::resizeEvent(QResizeEvent *event) {
     }
 }
 
+void PanelSurface::keyPressEvent(QKeyEvent *event) {
+    // Pages pass keys on to the window they lie in.
+    if (isWindow() && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        switch (event->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                event->accept();
+                emit defaultRequested();
+                return;
+            case Qt::Key_Escape:
+                event->accept();
+                emit escapeRequested();
+                return;
+            default:
+                break;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
 EntryField::EntryField(QWidget *parent) : QLineEdit(parent) {
+    // The style's own inset leaves the text nearly on the frame; a native field keeps it off.
+    setTextMargins(2, 0, 2, 0);
     connect(this, &QLineEdit::editingFinished, this, &EntryField::confirm);
 }
 

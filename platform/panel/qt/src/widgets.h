@@ -29,19 +29,26 @@ class PanelSurface : public QWidget {
   public:
     explicit PanelSurface(QWidget *parent = nullptr);
 
-    // Geometry set from the model must not come back as an operator resize.
-    void setSizeFromModel(int width, int height);
+    // Geometry set from the model must not come back as an operator resize. A window that
+    // is not sizable keeps exactly this size.
+    void setSizeFromModel(int width, int height, bool sizable = false);
+    bool sizable() const { return sizable_; }
 
   signals:
     void closeRequested();
     void resizedByOperator(int width, int height);
+    // Keys a window takes when no control wanted them: Enter and Esc.
+    void defaultRequested();
+    void escapeRequested();
 
   protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
   private:
     bool applyingModelSize_ = false;
+    bool sizable_ = false;
 };
 
 // A one-line field that reports an edit only when the operator confirms it (Enter or

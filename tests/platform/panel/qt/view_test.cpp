@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -246,13 +247,17 @@ class ViewTest : public ::testing::Test {
 };
 
 TEST_F(ViewTest, NumbersShowInTheirDisplayFormsAndProgramWritesSendNothing) {
+    // Widgets wait for the panel's first showing; they then show what the model holds.
+    model.setNumber(main, U1, 1.0);
+    EXPECT_EQ(view->surface(main), nullptr);
+    EXPECT_EQ(view->body(main, U1), nullptr);
+    showMain();
     EXPECT_EQ(widget<EntryField>(main, F_2)->text(), QStringLiteral("25.00E+3"));
     EXPECT_EQ(widget<EntryField>(main, U1)->text(), QStringLiteral("1.000000E+0"));
     EXPECT_EQ(widget<EntryField>(main, U)->text(), QStringLiteral("10.00"));
     EXPECT_EQ(widget<EntryField>(main, FILE_NAME)->text(), QStringLiteral("trl4.log"));
     EXPECT_EQ(widget<QLabel>(main, HEADING)->text(), QStringLiteral("Полная\nповерка"));
 
-    showMain();
     model.setNumber(main, F_2, 1500.0);
     EXPECT_EQ(widget<EntryField>(main, F_2)->text(), QStringLiteral("1.50E+3"));
     model.setNumber(main, F_2, 1.0e9);  // clamped by the model
@@ -333,6 +338,7 @@ TEST_F(ViewTest, ColoursDimmingVisibilityAndTitleFollowAttributes) {
 }
 
 TEST_F(ViewTest, LabelsShortcutsAndFonts) {
+    showMain();
     auto *ok = widget<QPushButton>(main, OK);
     EXPECT_EQ(ok->text(), QStringLiteral("&OK"));
     EXPECT_EQ(view->label(main, F_2)->text(), QStringLiteral("Гц"));
@@ -355,6 +361,7 @@ TEST_F(ViewTest, LabelsShortcutsAndFonts) {
 TEST_F(ViewTest, ItemsLinesAndPicturesFollowTheModel) {
     model.insertItem(main, RING, -1, {"1", 1.0, {}});
     model.insertItem(main, RING, -1, {"3", 3.0, {}});
+    showMain();
     auto *ring = widget<QComboBox>(main, RING);
     ASSERT_EQ(ring->count(), 2);
     EXPECT_EQ(ring->itemText(1), QStringLiteral("3"));
@@ -490,6 +497,61 @@ TEST_F(ViewTest, InstalledPopupBlocksEveryOtherPanel) {
     EXPECT_EQ(seen[0].control, OK);
 }
 
+TEST_F(ViewTest, OtherPanelsAreWindowsOwnedByTheMainOneWithTheirOwnSize) {
+    showMain();
+    panel::Panel question = popupPanel();
+    question.defaultControl = 2;
+    question.callback = &recordPanel;
+    const int pop = model.addPanel(question);
+    panel::Panel viewer = popupPanel();
+    viewer.sizable = true;
+    const int log = model.addPanel(viewer);
+    model.showPanel(pop, true);
+    model.showPanel(log, true);
+    view->pump();
+
+    QWindow *mainWindow = view->surface(main)->windowHandle();
+    ASSERT_NE(mainWindow, nullptr);
+    EXPECT_EQ(mainWindow->transientParent(), nullptr);
+    for (int owned : {pop, log}) {
+        PanelSurface *surface = view->surface(owned);
+        ASSERT_NE(surface->windowHandle(), nullptr);
+        EXPECT_EQ(surface->windowHandle()->transientParent(), mainWindow);
+        EXPECT_EQ(surface->windowType(), Qt::Dialog);
+        EXPECT_EQ(surface->pos(), QPoint(100, 100));
+    }
+    EXPECT_EQ(view->surface(main)->minimumSize(), QSize(400, 420));
+    EXPECT_EQ(view->surface(main)->maximumSize(), QSize(400, 420));
+    EXPECT_EQ(view->surface(pop)->maximumSize(), QSize(200, 120));
+    EXPECT_GT(view->surface(log)->maximumWidth(), 200);
+    // Enter presses the default button, or the one with the focus; Esc is the close box; the
+    // main window ignores Esc.
+    widget<QPushButton>(log, 2)->clearFocus();
+    EXPECT_TRUE(widget<QPushButton>(pop, 2)->isDefault());
+    EXPECT_FALSE(widget<QPushButton>(log, 2)->isDefault());
+    QTest::keyClick(view->surface(pop), Qt::Key_Return);
+    QTest::keyClick(view->surface(log), Qt::Key_Return);
+    auto seen = delivered();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].panel, pop);
+    EXPECT_EQ(seen[0].event, EVENT_COMMIT);
+    QTest::keyClick(view->surface(pop), Qt::Key_Escape);
+    QTest::keyClick(view->surface(main), Qt::Key_Escape);
+    seen = delivered();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].panel, pop);
+    EXPECT_EQ(seen[0].event, EVENT_CLOSE);
+
+    // The owner's widgets go; the windows it owned stay and still follow the model.
+    model.discardPanel(main);
+    view->pump();
+    ASSERT_NE(view->surface(pop), nullptr);
+    model.panel(pop)->title = "Вопрос";
+    model.notifyPanel(pop, PanelChange::Attributes);
+    EXPECT_EQ(view->surface(pop)->windowTitle(), QStringLiteral("Вопрос"));
+    EXPECT_TRUE(view->surface(pop)->isVisible());
+}
+
 TEST_F(ViewTest, CloseBoxSendsCloseAndOnlyTheModelHides) {
     showMain();
     EXPECT_FALSE(view->surface(main)->close());
@@ -577,9 +639,13 @@ TEST_F(ViewTest, TabPagesArePanelsOfTheModel) {
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("Калибровка"));
     EXPECT_EQ(tabs->widget(1), view->surface(pages[1]));
     EXPECT_EQ(tabs->currentIndex(), 0);
+    // The page behind gets its controls when it first comes to the front.
+    EXPECT_EQ(view->body(pages[1], 2), nullptr);
 
     model.showPanel(pages[1], true);  // the program brings a page to the front
     EXPECT_EQ(tabs->currentIndex(), 1);
+    ASSERT_NE(view->body(pages[1], 2), nullptr);
+    EXPECT_TRUE(view->body(pages[1], 2)->isVisible());
     EXPECT_TRUE(delivered().empty());
 
     // The operator picks a page: the model hears it; only the shown page takes input.
@@ -605,6 +671,7 @@ TEST_F(ViewTest, PanelsAndControlsBuiltInCodeAppearAndGo) {
     si.title = "Выбор инструмента";
     si.geometry = {21, 44, 517, 335};
     const int handle = model.addPanel(si);
+    model.showPanel(handle, true);
     ASSERT_NE(view->surface(handle), nullptr);
     EXPECT_EQ(view->surface(handle)->size(), QSize(517, 335));
 
@@ -665,15 +732,27 @@ TEST_F(ViewTest, ShotWritesTheWholePanel) {
 TEST_F(ViewTest, MessageBoxShowsTitleAndTextAndWaitsForTheOperator) {
     QString title;
     QString text;
+    QString button;
     bool modal = false;
+    bool wideEnough = false;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
     whenModal<QMessageBox>([&](QMessageBox &box) {
         title = box.windowTitle();
         text = box.text();
         modal = box.windowModality() == Qt::ApplicationModal;
+        icon = box.icon();
+        button = box.button(QMessageBox::Ok)->text();
+        wideEnough = box.sizeHint().width() > QFontMetrics(box.font()).horizontalAdvance(title);
         box.button(QMessageBox::Ok)->click();
     });
-    view->showMessage("ТРЛ4", "Не найден файл ksptrl4_math\nРабота в демонстрационном режиме");
-    EXPECT_EQ(title, QStringLiteral("ТРЛ4"));
+    view->showMessage("Приборная панель носителя мезонинов",
+                      "Не найден файл ksptrl4_math\nРабота в демонстрационном режиме");
+    EXPECT_EQ(title, QStringLiteral("Приборная панель носителя мезонинов"));
+    EXPECT_TRUE(wideEnough);
+    EXPECT_EQ(icon, QMessageBox::Information);
+    EXPECT_EQ(button, QStringLiteral("ОК"));
+    // Qt's own texts are Russian too.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
     EXPECT_EQ(text,
               QStringLiteral("Не найден файл ksptrl4_math\nРабота в демонстрационном режиме"));
     EXPECT_TRUE(modal);

@@ -84,19 +84,25 @@ TEST_F(EntryFieldTest, LeavingTheFieldCommitsAndTypingBackTheOldTextDoesNot) {
 TEST(PanelSurfaceTest, CloseBoxAsksAndOnlyOperatorResizesAreReported) {
     trl4::panelqt::test::app();
     PanelSurface surface;
-    surface.setSizeFromModel(300, 200);
+    surface.setSizeFromModel(300, 200, true);
     surface.show();
     QSignalSpy closes(&surface, &PanelSurface::closeRequested);
     QSignalSpy resizes(&surface, &PanelSurface::resizedByOperator);
     EXPECT_FALSE(surface.close());
     EXPECT_TRUE(surface.isVisible());
     EXPECT_EQ(closes.count(), 1);
-    surface.setSizeFromModel(320, 210);
+    surface.setSizeFromModel(320, 210, true);
     EXPECT_EQ(resizes.count(), 0);
     surface.resize(400, 250);
     ASSERT_EQ(resizes.count(), 1);
     EXPECT_EQ(resizes.at(0).at(0).toInt(), 400);
     EXPECT_EQ(resizes.at(0).at(1).toInt(), 250);
+
+    // A window that is not sizable keeps the model's size whatever asks otherwise.
+    surface.setSizeFromModel(320, 210, false);
+    surface.resize(400, 250);
+    EXPECT_EQ(surface.size(), QSize(320, 210));
+    EXPECT_EQ(resizes.count(), 1);
 }
 
 TEST(LineBoxTest, LinesAppendAndScrollFollowsTheModel) {
