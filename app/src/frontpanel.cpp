@@ -15,6 +15,7 @@
 #include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
 #include "trl4/integrity.h"
+#include "trl4/protocol.h"
 #include "userint.h"
 
 namespace {
@@ -122,11 +123,7 @@ void ShutDownFrontPanel() {
     DiscardPanel(ABOUT);
     DiscardPanel(EXIT_POPUP);
     DiscardPanel(MP);
-    if (logFile != 0) {
-        // A failed opening left a negative handle: counted as open, never written or closed.
-        if (logFile > 0) close(logFile);
-        logFile = 0;
-    }
+    if (logFile != 0) CloseProtocolFile();
 }
 
 int RunFrontPanel(int argc, char **argv, PanelViewFactory qtFactory) {

@@ -97,6 +97,18 @@ bool lastWriteLocalTime(const char *path, LocalTime &out) {
     return true;
 }
 
+bool localTimeNow(LocalTime &out) {
+    SYSTEMTIME fields{};
+    GetLocalTime(&fields);
+    out.year = fields.wYear;
+    out.month = fields.wMonth;
+    out.day = fields.wDay;
+    out.hour = fields.wHour;
+    out.minute = fields.wMinute;
+    out.second = fields.wSecond;
+    return true;
+}
+
 bool fileVersion(const char *path, char *out, std::size_t capacity) {
     if (path == nullptr || out == nullptr || capacity == 0) return false;
     out[0] = '\0';
