@@ -1,6 +1,5 @@
-// Callbacks the panel resource already binds whose work arrives with later tasks (session,
-// self-test, calibration, coefficient storage, verification, test routines). Each is a
-// no-op that returns 0 until its task replaces it.
+// Callbacks the panel resource binds whose modules (calibration, coefficient storage,
+// verification) are not part of the program yet: each does nothing and returns 0.
 #include "trl4/app_callbacks.h"
 
 #define TRL4_PENDING_CALLBACK(name)             \
@@ -8,9 +7,6 @@
         return 0;                               \
     }
 
-TRL4_PENDING_CALLBACK(selftestCB)
-TRL4_PENDING_CALLBACK(selMezonin)
-TRL4_PENDING_CALLBACK(resetCB)
 TRL4_PENDING_CALLBACK(displacementCB)
 TRL4_PENDING_CALLBACK(resetCf)
 TRL4_PENDING_CALLBACK(calibrCB)
@@ -23,4 +19,3 @@ TRL4_PENDING_CALLBACK(povUCB)
 TRL4_PENDING_CALLBACK(povUallCB)
 TRL4_PENDING_CALLBACK(vpOk)
 TRL4_PENDING_CALLBACK(CancelVP)
-TRL4_PENDING_CALLBACK(testCB)
