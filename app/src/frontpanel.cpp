@@ -14,6 +14,7 @@
 #include "trl4/app.h"
 #include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/generator.h"
 #include "trl4/integrity.h"
 #include "trl4/protocol.h"
 #include "userint.h"
@@ -84,8 +85,7 @@ void startUp() {
         MessagePopup(kShellTitle, "Инструмент не найден.\nПанель запускается в демо-режиме.");
     DisplayPanel(MP);
     currentInstrument = SelectInstrument("Выбор инструмента");
-    // Opening the session to the chosen carrier arrives with the session task; until then
-    // the choice is remembered and the panel runs in demo mode.
+    if (currentInstrument != nullptr) OpenInstrument(currentInstrument);
     fillVersions();
     checkMathLibrary();
     exitRequested = 0;

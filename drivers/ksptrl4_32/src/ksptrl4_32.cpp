@@ -2,10 +2,12 @@
 // calibration block with its EEPROM, offsets, self-test, revision and error texts.
 #include "ksptrl4_32.h"
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "../../common/carrier_session.h"
 #include "../../common/driver_call.h"
@@ -21,6 +23,27 @@ using trl4drv::traceArgs;
 constexpr const char *kDriverRevision = "1.0.0 (имитатор)";
 constexpr uint32_t kFirstHandle = 0x10001;
 
+// What the generator's registers hold: per output channel 1 and 2, and the shared clock.
+struct Channel {
+    int32_t sourceMode = 0;
+    double range = 0;
+    double ampScale = 0;
+    double rampRate = 0;
+    double sineFreq = 0;
+    int32_t repetMode = 0;
+    double repetValue = 0;
+    std::vector<double> form;
+};
+
+struct Generator {
+    std::array<Channel, 2> channels;
+    double sampleRate = 0;
+    int32_t clockSource = 0;
+    bool configured = false;
+    bool running = false;
+    uint32_t segmentLength = 0;
+};
+
 struct Session {
     ViSession rm = 0;
     ViSession vi = 0;  // the driver's own VISA session to the carrier
@@ -32,6 +55,7 @@ struct Session {
         std::make_unique<trl4sim::Coefficients>(trl4sim::kDefaultCoefficients);
     double offsets[2] = {0, 0};
     uint32_t allocated = 0;
+    Generator gen;
 };
 
 std::mutex sessionsMutex;
@@ -129,6 +153,16 @@ constexpr Message kMessages[] = {
     {VI_SUCCESS_DEV_NPRESENT, "Предупреждение: устройство не отвечает"},
     {VI_SUCCESS_MAX_CNT, "Предупреждение: прочитано наибольшее число байтов"},
 };
+
+// Applies body to channel 1, 2 or (0) both of the session's generator.
+template <typename Body>
+int32_t onChannels(Call &call, Target &t, int32_t channel, Body body) {
+    if (channel < 0 || channel > 2) return call.done(KSPTRL4_ERROR_PARAMETER);
+    for (int32_t c = 1; c <= 2; ++c) {
+        if (channel == 0 || channel == c) body(t.session->gen.channels[static_cast<size_t>(c - 1)]);
+    }
+    return call.done(VI_SUCCESS);
+}
 
 }  // namespace
 
@@ -252,6 +286,12 @@ int32_t ksptrl4_close(uint32_t session) {
                 auto it = sessions.find(session);
                 if (session == 0 || it == sessions.end()) return call.done(KSPTRL4_ERROR_SESSION);
                 rm = it->second.rm;
+                if (it->second.gen.running) {
+                    for (int c = 1; c <= 2; ++c) {
+                        trl4sim::setOutput(it->second.resource, it->second.position, c,
+                                           std::nullopt);
+                    }
+                }
                 sessions.erase(it);
             }
             viClose(rm);
@@ -366,6 +406,151 @@ int32_t ksptrl4_writeFlash(uint32_t session) {
 int32_t ksptrl4_resetCoeff(uint32_t session) {
     return onMezzanine("ksptrl4_resetCoeff", session, [&](Call &call, Target &t) {
         *t.session->coefficients = trl4sim::kDefaultCoefficients;
+        return call.done(VI_SUCCESS);
+    });
+}
+
+int32_t ksptrl4_setSourceMode(uint32_t session, int32_t channel, int32_t mode) {
+    return onMezzanine(
+        "ksptrl4_setSourceMode", session, [&] { return traceArgs(session, channel, mode); },
+        [&](Call &call, Target &t) {
+            return onChannels(call, t, channel, [&](Channel &c) { c.sourceMode = mode; });
+        });
+}
+
+int32_t ksptrl4_setRange(uint32_t session, int32_t channel, double range) {
+    return onMezzanine(
+        "ksptrl4_setRange", session, [&] { return traceArgs(session, channel, range); },
+        [&](Call &call, Target &t) {
+            return onChannels(call, t, channel, [&](Channel &c) { c.range = range; });
+        });
+}
+
+int32_t ksptrl4_setAmpScale(uint32_t session, int32_t channel, double scale) {
+    return onMezzanine(
+        "ksptrl4_setAmpScale", session, [&] { return traceArgs(session, channel, scale); },
+        [&](Call &call, Target &t) {
+            return onChannels(call, t, channel, [&](Channel &c) { c.ampScale = scale; });
+        });
+}
+
+int32_t ksptrl4_setRampRate(uint32_t session, int32_t channel, double rate) {
+    return onMezzanine(
+        "ksptrl4_setRampRate", session, [&] { return traceArgs(session, channel, rate); },
+        [&](Call &call, Target &t) {
+            return onChannels(call, t, channel, [&](Channel &c) { c.rampRate = rate; });
+        });
+}
+
+int32_t ksptrl4_setSineFreq(uint32_t session, int32_t channel, double frequency) {
+    return onMezzanine(
+        "ksptrl4_setSineFreq", session, [&] { return traceArgs(session, channel, frequency); },
+        [&](Call &call, Target &t) {
+            return onChannels(call, t, channel, [&](Channel &c) { c.sineFreq = frequency; });
+        });
+}
+
+int32_t ksptrl4_setRepetParams(uint32_t session, int32_t channel, int32_t mode, double value) {
+    return onMezzanine(
+        "ksptrl4_setRepetParams", session, [&] { return traceArgs(session, channel, mode, value); },
+        [&](Call &call, Target &t) {
+            return onChannels(call, t, channel, [&](Channel &c) {
+                c.repetMode = mode;
+                c.repetValue = value;
+            });
+        });
+}
+
+int32_t ksptrl4_GetRepetParams(uint32_t session, int32_t channel, int32_t index, double *value,
+                               int32_t *mode, double *extra) {
+    return onMezzanine(
+        "ksptrl4_GetRepetParams", session, [&] { return traceArgs(session, channel, index); },
+        [&](Call &call, Target &t) {
+            if (channel < 1 || channel > 2 || value == nullptr) {
+                return call.done(KSPTRL4_ERROR_PARAMETER);
+            }
+            const Channel &c = t.session->gen.channels[static_cast<size_t>(channel - 1)];
+            *value = c.sineFreq;
+            if (mode != nullptr) *mode = c.repetMode;
+            if (extra != nullptr) *extra = c.repetValue;
+            call.out("value=" + trl4drv::traceArg(*value));
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_setSampleRate(uint32_t session, double rate, int32_t clockSource) {
+    return onMezzanine(
+        "ksptrl4_setSampleRate", session, [&] { return traceArgs(session, rate, clockSource); },
+        [&](Call &call, Target &t) {
+            t.session->gen.sampleRate = rate;
+            t.session->gen.clockSource = clockSource;
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_config(uint32_t session, int32_t what, int32_t option) {
+    return onMezzanine(
+        "ksptrl4_config", session, [&] { return traceArgs(session, what, option); },
+        [&](Call &call, Target &t) {
+            t.session->gen.configured = true;
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_config_segment(uint32_t session, int32_t segment, int32_t option, uint32_t length) {
+    return onMezzanine(
+        "ksptrl4_config_segment", session,
+        [&] { return traceArgs(session, segment, option, length); },
+        [&](Call &call, Target &t) {
+            t.session->gen.segmentLength = length;
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_write_form(uint32_t session, int32_t channel, uint32_t count, const double *samples,
+                           int32_t append) {
+    return onMezzanine(
+        "ksptrl4_write_form", session,
+        [&] {
+            return traceArgs(session, channel, count, static_cast<const void *>(samples), append);
+        },
+        [&](Call &call, Target &t) {
+            if (samples == nullptr && count > 0) return call.done(KSPTRL4_ERROR_PARAMETER);
+            return onChannels(call, t, channel, [&](Channel &c) {
+                if (append == 0) c.form.clear();
+                c.form.insert(c.form.end(), samples, samples + count);
+            });
+        });
+}
+
+int32_t ksptrl4_reset_form(uint32_t session, int32_t segment) {
+    return onMezzanine(
+        "ksptrl4_reset_form", session, [&] { return traceArgs(session, segment); },
+        [&](Call &call, Target &t) {
+            for (Channel &c : t.session->gen.channels)
+                c.form.clear();
+            return call.done(VI_SUCCESS);
+        });
+}
+
+int32_t ksptrl4_start(uint32_t session) {
+    return onMezzanine("ksptrl4_start", session, [&](Call &call, Target &t) {
+        t.session->gen.running = true;
+        for (int c = 1; c <= 2; ++c) {
+            const Channel &ch = t.session->gen.channels[static_cast<size_t>(c - 1)];
+            trl4sim::setOutput(t.session->resource, t.session->position, c,
+                               trl4sim::OutputSetup{ch.range * ch.ampScale, ch.sineFreq});
+        }
+        return call.done(VI_SUCCESS);
+    });
+}
+
+int32_t ksptrl4_stop(uint32_t session) {
+    return onMezzanine("ksptrl4_stop", session, [&](Call &call, Target &t) {
+        t.session->gen.running = false;
+        for (int c = 1; c <= 2; ++c) {
+            trl4sim::setOutput(t.session->resource, t.session->position, c, std::nullopt);
+        }
         return call.done(VI_SUCCESS);
     });
 }

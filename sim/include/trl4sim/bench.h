@@ -29,9 +29,11 @@ struct SelfTest {
 };
 
 struct Mezzanine {
-    uint16_t typeCode = 0;                // 0: the position is empty
-    std::optional<Coefficients> eeprom;   // factory contents; none: the EEPROM is blank
-    std::array<double, 2> offsets{0, 0};  // output offsets of channels 1 and 2, volts
+    uint16_t typeCode = 0;                  // 0: the position is empty
+    std::optional<Coefficients> eeprom;     // factory contents; none: the EEPROM is blank
+    std::array<double, 2> offsets{0, 0};    // output offsets of channels 1 and 2, volts
+    std::array<double, 2> gainError{0, 0};  // true output gain of channels 1 and 2 is 1 + this
+    double frequencyErrorPpm = 0;           // true reference clock is nominal (1 + this 1e-6)
     SelfTest selfTest;
 };
 
@@ -104,6 +106,26 @@ EepromState readEeprom(const Resource &resource, int position, Coefficients &out
 bool writeEeprom(const Resource &resource, int position, const Coefficients &values,
                  std::string *error = nullptr);
 std::filesystem::path stateDirectory();
+
+// What a driver has set up on one output while it runs, as the output stage receives it:
+// the peak volts the DAC codes stand for and the frequency the nominal reference clock gives.
+// The mezzanine's true errors are not in it; the meter sees them.
+struct OutputSetup {
+    double amplitude = 0;
+    double frequency = 0;
+};
+// A driver publishes the setup of output channel 1 or 2 of the mezzanine at position 1-4
+// when it starts it, and none when it stops it or its session ends.
+void setOutput(std::string_view resource, int position, int channel,
+               std::optional<OutputSetup> setup);
+
+struct MeterReading {
+    double amplitude;
+    double frequency;
+};  // peak volts of the sine, hertz
+// What an outside meter on output channel 1 or 2 of the mezzanine at position 1-4 of the
+// carrier behind `resource` would read now; none while that output is stopped.
+std::optional<MeterReading> readMeter(std::string_view resource, int position, int channel);
 
 // Appends one line to the driver trace when TRL4_DRIVER_TRACE names a file.
 void trace(std::string_view line);
