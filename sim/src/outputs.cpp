@@ -25,7 +25,8 @@ Outputs &outputs() {
 
 Key key(std::string_view resource, int position, int channel) {
     std::string name;
-    for (char c : resource) name += static_cast<char>(asciiLower(c));
+    for (char c : resource)
+        name += static_cast<char>(asciiLower(c));
     return {name, position, channel};
 }
 
