@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "support/front_panel.h"
+#include "trl4/calibration.h"
 #include "trl4/protocol.h"
 #include "trl4/verification.h"
 
@@ -146,6 +147,42 @@ TEST_F(Procedures, AProgramKilledWhileWaitingKeepsTheConfirmedPointWhole) {
     EXPECT_EQ(bytes.substr(bytes.size() - 10), "\xED\xEE\xF0\xEC\xE0   \r\n");  // "норма   "
     close(ready[0]);
     close(ready[1]);
+}
+
+// Position 4 of the first carrier holds no record yet: the driver starts from its defaults,
+// and the output is off by the mezzanine's true gain and clock errors.
+TEST_F(Procedures, OnTheBenchCalibrationMakesAFailingGeneratorPassAfterARestart) {
+    const std::string name = (dir / "bench.log").string();
+    commitFileName(name);
+    openSession("VXI0::24::INSTR", 4);
+    readEEPROM(CP, CP_READ_EEPROM, EVENT_COMMIT, nullptr, 0, 0);
+    view()->answer = [](panel::Model &m) {
+        const auto one = trl4sim::readMeter("VXI0::24::INSTR", 4, 1);
+        const auto two = trl4sim::readMeter("VXI0::24::INSTR", 4, 2);
+        if (!one || !two) return;
+        m.operatorSetNumber(VP, VP_VAL_1, measKind == 0 ? one->amplitude : one->frequency, false);
+        m.operatorSetNumber(VP, VP_VAL_2, measKind == 0 ? two->amplitude : two->frequency, false);
+        m.operatorCommit(VP, VP_OK_3);
+    };
+    SetCtrlVal(PP, PP_U, 10.0);
+    povUCB(PP, PP_SET_U, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(count(viewer(), "НЕ НОРМА"), 2u);
+
+    calibrCB(CP, CP_START_U, EVENT_COMMIT, nullptr, 0, 0);
+    runEvents();
+    calibrCB(CP, CP_START_F, EVENT_COMMIT, nullptr, 0, 0);
+    runEvents();
+    EXPECT_EQ(statusLine(), "");
+    writeEEPROM(CP, CP_WRITE_EEPROM, EVENT_COMMIT, nullptr, 0, 0);
+    closeSession();
+    ASSERT_TRUE(trl4sim::reloadFromEnvironment());
+    ResetTextBox(CHLP, CHLP_LOG, "");
+    openSession("VXI0::24::INSTR", 4);
+    readEEPROM(CP, CP_READ_EEPROM, EVENT_COMMIT, nullptr, 0, 0);
+    povUallCB(PP, PP_U_ALL, EVENT_COMMIT, nullptr, 0, 0);
+    povFallCB(PP, PP_F_ALL, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(count(viewer(), "норма   "), 14u) << viewer();
+    EXPECT_EQ(count(read(name), "\xED\xEE\xF0\xEC\xE0   "), 14u);  // "норма   " in the file
 }
 
 }  // namespace
