@@ -17,6 +17,7 @@
 #include "trl4/generator.h"
 #include "trl4/integrity.h"
 #include "userint.h"
+#include "visa.h"
 
 namespace {
 
@@ -80,7 +81,11 @@ void checkMathLibrary() {
 }
 
 void startUp() {
-    if (FindVISAinstruments() <= 0)
+    const int32_t found = FindVISAinstruments();
+    // A search that failed, as distinct from one that found nothing, says why on the status
+    // line (VISA's own statuses have driver texts too).
+    if (found < 0 && found != VI_ERROR_RSRC_NFOUND) CheckDrvStatus(found);
+    if (found <= 0)
         MessagePopup(kShellTitle, "Инструмент не найден.\nПанель запускается в демо-режиме.");
     DisplayPanel(MP);
     currentInstrument = SelectInstrument("Выбор инструмента");
