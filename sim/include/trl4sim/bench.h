@@ -29,11 +29,14 @@ struct SelfTest {
 };
 
 struct Mezzanine {
-    uint16_t typeCode = 0;                  // 0: the position is empty
-    std::optional<Coefficients> eeprom;     // factory contents; none: the EEPROM is blank
-    std::array<double, 2> offsets{0, 0};    // output offsets of channels 1 and 2, volts
-    std::array<double, 2> gainError{0, 0};  // true output gain of channels 1 and 2 is 1 + this
-    double frequencyErrorPpm = 0;           // true reference clock is nominal (1 + this 1e-6)
+    uint16_t typeCode = 0;                // 0: the position is empty
+    std::optional<Coefficients> eeprom;   // factory contents; none: the EEPROM is blank
+    std::array<double, 2> offsets{0, 0};  // output offsets of channels 1 and 2, volts
+    // True output characteristics: channel c gives (1 + gainError[c]) times the volts its
+    // DAC codes stand for; the reference clock runs at (1 + frequencyErrorPpm / 1e6) times
+    // its nominal rate.
+    std::array<double, 2> gainError{0, 0};
+    double frequencyErrorPpm = 0;
     SelfTest selfTest;
 };
 
