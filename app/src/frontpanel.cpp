@@ -18,6 +18,7 @@
 #include "trl4/integrity.h"
 #include "trl4/protocol.h"
 #include "userint.h"
+#include "visa.h"
 
 namespace {
 
@@ -81,7 +82,11 @@ void checkMathLibrary() {
 }
 
 void startUp() {
-    if (FindVISAinstruments() <= 0)
+    const int32_t found = FindVISAinstruments();
+    // A search that failed, as distinct from one that found nothing, says why on the status
+    // line (VISA's own statuses have driver texts too).
+    if (found < 0 && found != VI_ERROR_RSRC_NFOUND) CheckDrvStatus(found);
+    if (found <= 0)
         MessagePopup(kShellTitle, "Инструмент не найден.\nПанель запускается в демо-режиме.");
     DisplayPanel(MP);
     currentInstrument = SelectInstrument("Выбор инструмента");

@@ -7,7 +7,8 @@
 #   --stdout REGEX      standard output must match this extended regular expression
 #   --stdout-not REGEX  standard output must not match it
 #   --no-stdout         standard output must be empty
-#   --trace TEXT        the driver trace must hold exactly these lines (\n between them)
+#   --trace TEXT        the driver calls of the trace must be exactly these lines (\n between
+#                       them); VISA calls in the trace are left out of the comparison
 #   --mathlib SRC MODE  put SRC into WORKDIR as the math library file NAME first, as is
 #                       (copy), with one byte changed (corrupt), or replaced by a file
 #                       without a checksum marker (nomarker)
@@ -102,9 +103,10 @@ done
 if [ -n "$trace" ]; then
     printf "$trace\n" >expected_trace.txt
     touch trace.txt
-    if ! cmp -s expected_trace.txt trace.txt; then
+    grep -E '^(ksptrl4|kspbase)_' trace.txt >driver_calls.txt
+    if ! cmp -s expected_trace.txt driver_calls.txt; then
         echo "FAIL: driver calls differ from what was expected:" >&2
-        diff expected_trace.txt trace.txt >&2
+        diff expected_trace.txt driver_calls.txt >&2
         fail=1
     fi
 fi
