@@ -34,7 +34,9 @@ class OperatorView final : public panel::View {
     }
     void panelChanged(int, panel::PanelChange) override {}
     void controlChanged(int, int, panel::ControlChange) override {}
-    void popupChanged(int, bool) override {}
+    void popupChanged(int panel, bool installed) override {
+        if (panel == VP && popup) popup(installed);
+    }
     void showMessage(const std::string &, const std::string &) override {}
     int selectFile(const panel::FileRequest &, std::string &path) override {
         path = chosenFile;
@@ -44,6 +46,8 @@ class OperatorView final : public panel::View {
 
     // Called on each pass of the event loop while VP is the pop-up on top.
     std::function<void(panel::Model &)> answer;
+    // Told when VP is installed or removed.
+    std::function<void(bool installed)> popup;
     // The file dialog's answer; empty: cancelled.
     std::string chosenFile;
 
@@ -84,6 +88,7 @@ class FrontPanel : public ::testing::Test {
         DefaultCtrl(MP, MP_ERROR_MESSAGE);
         ResetTextBox(CHLP, CHLP_LOG, "");
         view()->answer = nullptr;
+        view()->popup = nullptr;
         view()->chosenFile.clear();
         crateAddr = slotNum = mezNum = 0;
         calibrMode = measKind = 0;
