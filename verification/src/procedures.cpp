@@ -1,6 +1,8 @@
 // The four verification procedures and the two buttons of the measured-value pop-up, which
 // end a point for calibration as well as for verification.
 
+#include <span>
+
 #include "ksptrl4_32.h"
 #include "p_trl4.h"
 #include "trl4/app.h"
@@ -45,57 +47,64 @@ void endPoint(int result) {
     RemovePopup(0);
 }
 
-bool nominalRefused(double value, double highest, const char *message) {
-    if (value > 0.0 && value <= highest) return false;
-    ShowStatusLine(message, kStatusRed);
-    return true;
+// A full procedure: each point in turn until one cannot be set up or is cancelled.
+template <class Setup>
+void verifyAll(std::span<const double> points, Setup setup) {
+    calibrMode = 0;
+    for (const double point : points) {
+        povNominal = point;
+        if (setup() < 0 || !waitForOperator()) return;
+    }
+}
+
+// One point at the operator's value in `control` of PP, refused when the generator cannot
+// make it.
+template <class Setup>
+void verifyOne(int control, double highest, const char *refusal, Setup setup) {
+    calibrMode = 0;
+    double nominal = 0.0;
+    GetCtrlVal(PP, control, &nominal);
+    if (!(nominal > 0.0 && nominal <= highest)) {
+        ShowStatusLine(refusal, kStatusRed);
+        return;
+    }
+    povNominal = nominal;
+    if (setup() >= 0) waitForOperator();
+}
+
+int setupAmplitude() {
+    return SetupUPoint(povNominal);
+}
+
+int setupFrequency() {
+    return SetupFPoint(&povNominal);
 }
 
 }  // namespace
 
 int povUallCB(int, int, int event, void *, int, int) {
-    if (event != EVENT_COMMIT) return 0;
-    calibrMode = 0;
-    for (const double U : kAmplitudePoints) {
-        povNominal = U;
-        if (SetupUPoint(U) < 0 || !waitForOperator()) return 0;
-    }
+    if (event == EVENT_COMMIT) verifyAll(kAmplitudePoints, setupAmplitude);
     return 0;
 }
 
 int povFallCB(int, int, int event, void *, int, int) {
-    if (event != EVENT_COMMIT) return 0;
-    calibrMode = 0;
-    for (const double F : kFrequencyPoints) {
-        povNominal = F;
-        if (SetupFPoint(&povNominal) < 0 || !waitForOperator()) return 0;
-    }
+    if (event == EVENT_COMMIT) verifyAll(kFrequencyPoints, setupFrequency);
     return 0;
 }
 
 int povUCB(int, int, int event, void *, int, int) {
-    if (event != EVENT_COMMIT) return 0;
-    calibrMode = 0;
-    double U = 0.0;
-    GetCtrlVal(PP, PP_U, &U);
-    if (nominalRefused(U, kMaxAmplitude,
-                       "Напряжение поверки должно быть больше 0 и не больше 10 В"))
-        return 0;
-    povNominal = U;
-    if (SetupUPoint(U) >= 0) waitForOperator();
+    if (event == EVENT_COMMIT) {
+        verifyOne(PP_U, kMaxAmplitude, "Напряжение поверки должно быть больше 0 и не больше 10 В",
+                  setupAmplitude);
+    }
     return 0;
 }
 
 int povFCB(int, int, int event, void *, int, int) {
-    if (event != EVENT_COMMIT) return 0;
-    calibrMode = 0;
-    double F = 0.0;
-    GetCtrlVal(PP, PP_F_2, &F);
-    if (nominalRefused(F, kMaxFrequency,
-                       "Частота поверки должна быть больше 0 и не больше 96000 Гц"))
-        return 0;
-    povNominal = F;
-    if (SetupFPoint(&povNominal) >= 0) waitForOperator();
+    if (event == EVENT_COMMIT) {
+        verifyOne(PP_F_2, kMaxFrequency,
+                  "Частота поверки должна быть больше 0 и не больше 96000 Гц", setupFrequency);
+    }
     return 0;
 }
 
