@@ -115,7 +115,7 @@ std::string formatNumber(const Spec &spec, const Arg *arg) {
     char *const first = buffer.data();
     char *const last = first + buffer.size();
     std::to_chars_result result{};
-    if (spec.conversion == 'd' || spec.conversion == 'i' || spec.conversion == 'u') {
+    if (spec.conversion == 'd' || spec.conversion == 'i') {
         result = std::to_chars(first, last, asInteger(arg));
     } else {
         const double value = asDouble(arg);
@@ -209,7 +209,6 @@ std::string formatMessage(std::string_view format, std::span<const Arg> args) {
                 continue;
             case 'd':
             case 'i':
-            case 'u':
             case 'g':
             case 'e':
             case 'f':

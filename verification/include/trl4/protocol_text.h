@@ -28,7 +28,7 @@ Arg toArg(const T &value) {
 // The longest message in characters: what the single-byte message buffer of 1024 bytes held.
 inline constexpr std::size_t kMessageChars = 1023;
 
-// Formats as printf does in the "C" locale, for the conversions d, i, u, g, e, f, s and %%
+// Formats as printf does in the "C" locale, for the conversions d, i, g, e, f, s and %%
 // with the flag '-', a width and a precision (length modifiers are accepted and ignored).
 // Widths and text precisions count characters. A missing argument prints nothing; an
 // argument of another kind is converted; a conversion it does not know is copied as it stands.
