@@ -20,7 +20,8 @@ namespace {
 constexpr const char *kBench = R"(resources:
   - {name: "VXI0::24::INSTR", interface: VXI, slot: 3, manufacturer: 0xE76, mainframe: 5, la: 24,
      model: 0x10D, carrier: {name: "Н.М. №0241", memory: 33554439, mezzanines: [
-       {position: 1, type: 7}, {position: 2, offsets: [0.0012, -0.0007]},
+       {position: 1, type: 7}, {position: 2, offsets: [0.0012, -0.0007],
+        gain-error: [0.031, -0.027], frequency-error-ppm: 180},
        {position: 4, self-test: {code: -3, message: "Ошибка памяти формы"}}]}}
 )";
 constexpr int32_t kFault = static_cast<int32_t>(0xBFFF003EU);
@@ -99,6 +100,7 @@ class Generator : public BenchTest {
         sequence();
         const std::vector<std::string> recorded = calls();
         ASSERT_GT(recorded.size(), first);
+        ASSERT_EQ(text(MP, MP_ERROR_MESSAGE), "");  // the sequence itself runs clean
         for (size_t i = first; i < recorded.size(); ++i) {
             const std::string call = name(recorded[i]);
             const auto nth = std::count_if(recorded.begin(), recorded.begin() + long(i) + 1,
@@ -235,10 +237,33 @@ TEST_F(Generator, PointSequencesPrepareThePopup) {
         EXPECT_EQ(limit(VP_VAL_2, ATTR_MAX_VALUE), 1.1 * f);  // not touched
         EXPECT_EQ(attribute(VP, VP_VAL_2, ATTR_VISIBLE), 0);
         EXPECT_EQ(text(VP, VP_ED_IZM), "Гц");
-        EXPECT_EQ(refFreq, session ? one : 0.0);
+        // What the synthesiser makes: within its resolution of the request.
+        EXPECT_NEAR(refFreq, session ? one : 0.0, 1e-4);
         EXPECT_TRUE(popupUp());
         RemovePopup(0);
     }
+}
+
+// A point runs the generator, and an outside meter reads what the settings, the session's
+// coefficients and the mezzanine's true errors make.
+TEST_F(Generator, AnOutsideMeterReadsWhatThePointSetUp) {
+    open();
+    ASSERT_NE(coeffRec, nullptr);
+    auto meter = [](int channel) { return trl4sim::readMeter("VXI0::24::INSTR", 2, channel); };
+    ASSERT_EQ(SetupUPoint(10.0), 0);
+    ASSERT_TRUE(meter(1) && meter(2));
+    EXPECT_NEAR(meter(1)->amplitude, 10.0 * coeffRec[1] / 8388607.0 * (1 + 0.031), 1e-9);
+    EXPECT_NEAR(meter(2)->amplitude, 10.0 * coeffRec[2] / 8388607.0 * (1 - 0.027), 1e-9);
+    EXPECT_NEAR(meter(1)->frequency, 1000.0 * (1 + 180e-6), 1e-3);
+    RemovePopup(0);
+    // A calibration writes the driver's block in place; the next point uses it.
+    coeffRec[1] = 8388607.0 / (1 + 0.031);
+    const double f = 25000.0;
+    ASSERT_EQ(SetupFPoint(&f), 0);
+    ASSERT_TRUE(meter(1) && meter(2));
+    EXPECT_NEAR(meter(1)->amplitude, 10.0, 1e-9);
+    EXPECT_NE(refFreq, f);
+    EXPECT_NEAR(meter(2)->frequency, refFreq / coeffRec[5] * (1 + 180e-6), 1e-9);
 }
 
 TEST_F(Generator, AFailureAtTheThirdCallOfTheAmplitudePointStopsThere) {
