@@ -27,8 +27,8 @@ std::optional<Synthesised> synthesise(double requested, double k5) {
     }
     const double step = kReferenceClock / kPhaseSteps;
     // Below half the phase range: the word stays well inside what a double holds exactly.
-    const double word = std::min(std::max(std::round(requested / (step * k5)), 1.0),
-                                 kPhaseSteps / 2 - 1);
+    const double word =
+        std::min(std::max(std::round(requested / (step * k5)), 1.0), kPhaseSteps / 2 - 1);
     return Synthesised{word * step * k5, word * step};
 }
 

@@ -43,8 +43,7 @@ void release(void *handle) {
 }
 std::string besideThisDriver() {
     Dl_info info{};
-    if (dladdr(static_cast<const void *>(&kFileName), &info) == 0 ||
-        info.dli_fname == nullptr) {
+    if (dladdr(static_cast<const void *>(&kFileName), &info) == 0 || info.dli_fname == nullptr) {
         return kFileName;
     }
     const std::string self = info.dli_fname;
