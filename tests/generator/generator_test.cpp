@@ -73,14 +73,10 @@ class Generator : public BenchTest {
         GetCtrlVal(panel, control, buffer, sizeof buffer);
         return buffer;
     }
-    static int attribute(int panel, int control, int which) {
-        int value = -1;
+    template <typename T = int>
+    static T attribute(int panel, int control, int which) {
+        T value{};
         GetCtrlAttribute(panel, control, which, &value);
-        return value;
-    }
-    static double limit(int control, int which) {
-        double value = NAN;
-        GetCtrlAttribute(VP, control, which, &value);
         return value;
     }
     static bool popupUp() { return RemovePopup(1) == 0 && InstallPopup(VP) == 0; }
@@ -156,15 +152,6 @@ TEST_F(Generator, OnlyGeneratorPositionsAreOfferedAndTheFirstOpens) {
     EXPECT_EQ(zeroU1, 0.0012);
     ASSERT_NE(coeffRec, nullptr);
     EXPECT_EQ(coeffRec[1], 8388607.0);
-    std::vector<std::string> names;
-    for (const std::string &c : calls())
-        names.push_back(name(c));
-    EXPECT_EQ(names,
-              (std::vector<std::string>{
-                  "kspbase_init", "kspbase_m_type_q", "kspbase_m_type_q", "kspbase_m_type_q",
-                  "kspbase_m_type_q", "ksptrl4_init", "ksptrl4_connect", "kspbase_m_get_attribute",
-                  "kspbase_mem_q", "ksptrl4_alloc", "ksptrl4_displacement", "ksptrl4_get_attribute",
-                  "ksptrl4_get_attribute", "ksptrl4_get_attribute"}));
     // One eighth of the memory, rounded toward zero.
     EXPECT_NE(calls()[9].find("ksptrl4_alloc(" + std::to_string(generatorSession) + ", 4194304)"),
               std::string::npos);
@@ -215,8 +202,8 @@ TEST_F(Generator, PointSequencesPrepareThePopup) {
         SCOPED_TRACE(session ? "session" : "demo");
         SetupUPoint(0.01);
         EXPECT_EQ(measKind, 0);
-        EXPECT_EQ(limit(VP_VAL_1, ATTR_MIN_VALUE), 0.8 * 0.01);
-        EXPECT_EQ(limit(VP_VAL_2, ATTR_MAX_VALUE), 1.2 * 0.01);
+        EXPECT_EQ(attribute<double>(VP, VP_VAL_1, ATTR_MIN_VALUE), 0.8 * 0.01);
+        EXPECT_EQ(attribute<double>(VP, VP_VAL_2, ATTR_MAX_VALUE), 1.2 * 0.01);
         EXPECT_EQ(attribute(VP, VP_VAL_2, ATTR_VISIBLE), 1);
         EXPECT_EQ(text(VP, VP_ED_IZM), "В");
         EXPECT_TRUE(popupUp());
@@ -225,16 +212,16 @@ TEST_F(Generator, PointSequencesPrepareThePopup) {
         const double f = 25000.0;
         calibrMode = 0;
         SetupFPoint(&f);
-        EXPECT_EQ(limit(VP_VAL_2, ATTR_MIN_VALUE), 0.9 * f);
-        EXPECT_EQ(limit(VP_VAL_2, ATTR_MAX_VALUE), 1.1 * f);
+        EXPECT_EQ(attribute<double>(VP, VP_VAL_2, ATTR_MIN_VALUE), 0.9 * f);
+        EXPECT_EQ(attribute<double>(VP, VP_VAL_2, ATTR_MAX_VALUE), 1.1 * f);
         EXPECT_EQ(attribute(VP, VP_VAL_2, ATTR_VISIBLE), 1);
         RemovePopup(0);
         const double one = 1000.0;
         calibrMode = 1;
         SetupFPoint(&one);
         EXPECT_EQ(measKind, 1);
-        EXPECT_EQ(limit(VP_VAL_1, ATTR_MAX_VALUE), 1.1 * one);
-        EXPECT_EQ(limit(VP_VAL_2, ATTR_MAX_VALUE), 1.1 * f);  // not touched
+        EXPECT_EQ(attribute<double>(VP, VP_VAL_1, ATTR_MAX_VALUE), 1.1 * one);
+        EXPECT_EQ(attribute<double>(VP, VP_VAL_2, ATTR_MAX_VALUE), 1.1 * f);  // not touched
         EXPECT_EQ(attribute(VP, VP_VAL_2, ATTR_VISIBLE), 0);
         EXPECT_EQ(text(VP, VP_ED_IZM), "Гц");
         // What the synthesiser makes: within its resolution of the request.
@@ -271,13 +258,11 @@ TEST_F(Generator, AFailureAtTheThirdCallOfTheAmplitudePointStopsThere) {
     open();
     const size_t before = calls().size();
     EXPECT_EQ(SetupUPoint(10.0), kFault);
-    const std::vector<std::string> made = calls();
-    const std::string s = std::to_string(generatorSession);
-    EXPECT_EQ(std::vector<std::string>(made.begin() + long(before), made.end()),
-              (std::vector<std::string>{"ksptrl4_setSourceMode(" + s + ", 0, 1) -> 0x00000000",
-                                        "ksptrl4_setRange(" + s + ", 0, 10) -> 0x00000000",
-                                        "ksptrl4_setAmpScale(" + s + ", 0, 1) -> 0xBFFF003E",
-                                        "ksptrl4_error_message(0, -1073807298) -> 0x00000000"}));
+    std::vector<std::string> made;
+    for (size_t i = before; i < calls().size(); ++i)
+        made.push_back(name(calls()[i]));
+    EXPECT_EQ(made, (std::vector<std::string>{"ksptrl4_setSourceMode", "ksptrl4_setRange",
+                                              "ksptrl4_setAmpScale", "ksptrl4_error_message"}));
     EXPECT_EQ(measKind, -1);
     EXPECT_FALSE(popupUp());
 }
@@ -293,12 +278,11 @@ TEST_F(Generator, EveryFailingCallEndsItsSequenceCleanly) {
 TEST_F(Generator, ThePlayedHalfOfTheTestSineIsExactly128WholePeriods) {
     std::vector<double> sine(kTestFormSamples);
     MakeTestSine(sine.data(), kTestFormSamples);
-    EXPECT_EQ(sine[0], 0.0);
-    EXPECT_EQ(sine[32], 1.0);
-    for (uint32_t i = 0; i < kTestPlayedSamples; ++i)
-        ASSERT_EQ(sine[i], sine[i % 128]) << i;
-    EXPECT_EQ(kTestPlayedSamples / kTestSamplesPerPeriod, 128u);
-    EXPECT_NEAR(sine[5], std::sin(2 * std::numbers::pi * 5 / 128), 1e-15);
+    EXPECT_EQ(kTestPlayedSamples, 128u * 128u);
+    for (uint32_t i = 0; i < kTestPlayedSamples; ++i) {
+        ASSERT_EQ(sine[i], sine[i % 128]) << i;  // every period the very same samples
+        ASSERT_NEAR(sine[i], std::sin(2 * std::numbers::pi * i / 128), 1e-12) << i;
+    }
 }
 
 TEST_F(Generator, SelfTestShowsTheVerdictAsItComesAndWaitsAgainEachTime) {
