@@ -122,8 +122,9 @@ void publish(const Session &s) {
     }
 }
 
+// Stops what this session plays; another session's output on the mezzanine stays.
 void silence(Session &s) {
-    if (s.connected) {
+    if (s.connected && s.gen.running) {
         for (int c = 1; c <= 2; ++c)
             trl4sim::setOutput(s.resource, s.position, c, std::nullopt);
     }
