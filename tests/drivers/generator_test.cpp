@@ -115,9 +115,8 @@ TEST_F(GeneratorTest, EveryRefusalHasItsOwnStatusAndText) {
     const Case cases[] = {
         {"channel 3", ksptrl4_setRange(gen_, 3, 1.0), KSPTRL4_ERROR_CHANNEL},
         {"channel -1", ksptrl4_setSineFreq(gen_, -1, 1.0), KSPTRL4_ERROR_CHANNEL},
-        {"read-back of both channels", ksptrl4_GetRepetParams(gen_, 0, 0, &samples[0], nullptr,
-                                                              nullptr),
-         KSPTRL4_ERROR_CHANNEL},
+        {"read-back of both channels",
+         ksptrl4_GetRepetParams(gen_, 0, 0, &samples[0], nullptr, nullptr), KSPTRL4_ERROR_CHANNEL},
         {"source mode 2", ksptrl4_setSourceMode(gen_, 1, 2), KSPTRL4_ERROR_MODE},
         {"range 0", ksptrl4_setRange(gen_, 0, 0.0), KSPTRL4_ERROR_RANGE},
         {"range above 10 V", ksptrl4_setRange(gen_, 1, 10.5), KSPTRL4_ERROR_RANGE},
@@ -142,8 +141,7 @@ TEST_F(GeneratorTest, EveryRefusalHasItsOwnStatusAndText) {
         {"segment that fits", ksptrl4_config_segment(gen_, 0, 0, 4), VI_SUCCESS},
         {"form beyond segment", ksptrl4_write_form(gen_, 1, 5, samples.data(), 0),
          KSPTRL4_ERROR_MEMORY},
-        {"appended beyond segment", ksptrl4_write_form(gen_, 0, 8, samples.data(), 1),
-         VI_SUCCESS},
+        {"appended beyond segment", ksptrl4_write_form(gen_, 0, 8, samples.data(), 1), VI_SUCCESS},
         {"one more appended", ksptrl4_write_form(gen_, 2, 1, samples.data(), 1),
          KSPTRL4_ERROR_MEMORY},
         {"no samples", ksptrl4_write_form(gen_, 1, 4, nullptr, 0), KSPTRL4_ERROR_PARAMETER},
@@ -189,8 +187,7 @@ TEST_F(GeneratorTest, SineFrequencyIsWhatTheAccumulatorCanMake) {
             EXPECT_LE(std::abs(ref - f), kPhaseStep * k5 / 2 * (1 + 1e-9)) << f;
             inexact += ref != f;
             // The meter sees the same word on the reference's true rate.
-            EXPECT_NEAR(meter(2).frequency, std::round(word) * kPhaseStep * (1 + 180e-6),
-                        1e-9 * f);
+            EXPECT_NEAR(meter(2).frequency, std::round(word) * kPhaseStep * (1 + 180e-6), 1e-9 * f);
         }
     }
     EXPECT_GT(inexact, 0);
