@@ -122,8 +122,9 @@ void publish(const Session &s) {
     }
 }
 
+// Stops what this session plays; another session's output on the mezzanine stays.
 void silence(Session &s) {
-    if (s.connected) {
+    if (s.connected && s.gen.running) {
         for (int c = 1; c <= 2; ++c)
             trl4sim::setOutput(s.resource, s.position, c, std::nullopt);
     }
@@ -617,7 +618,7 @@ int32_t ksptrl4_write_form(uint32_t session, int32_t channel, uint32_t count, co
                 st = s.math->toCodes_(modes[c], zeros[c], gains[c], samples, n, codes.data(), 1, 0);
             }
             for (size_t c = 0; c < 2; ++c) {
-                if (share[c] == 0 && channel != 0) continue;
+                if (channel != 0 && static_cast<size_t>(channel) != c + 1) continue;
                 std::vector<int32_t> &form = s.gen.channels[c].codes;
                 if (append == 0) form.clear();
                 for (size_t i = channel == 0 ? c : 0; i < codes.size(); i += channel == 0 ? 2 : 1) {

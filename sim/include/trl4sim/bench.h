@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "trl4sim/trace.h"
+
 namespace trl4sim {
 
 inline constexpr size_t kCoeffCount = 6;
@@ -130,7 +132,6 @@ struct MeterReading {
 // carrier behind `resource` would read now; none while that output is stopped.
 std::optional<MeterReading> readMeter(std::string_view resource, int position, int channel);
 
-// Appends one line to the driver trace when TRL4_DRIVER_TRACE names a file.
-void trace(std::string_view line);
+// The driver trace: trl4sim/trace.h.
 
 }  // namespace trl4sim
