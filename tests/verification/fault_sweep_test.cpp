@@ -64,6 +64,7 @@ TEST_F(FaultSweep, EveryFailingCallIsToldAndTheProtocolKeepsOnlyAcceptedPoints) 
     setenv("TRL4_DRIVER_TRACE", (dir / "trace.txt").c_str(), 1);
     run("");
     unsetenv("TRL4_DRIVER_TRACE");
+    // Both full procedures: their points in order, each recorded once.
     EXPECT_EQ(accepted, (std::vector<double>{10.0, 5.0, 0.01, 25000.0, 10000.0, 1000.0, 1.0}));
     EXPECT_EQ(recorded(), accepted);
 

@@ -52,17 +52,6 @@ TEST_F(Procedures, TolerancesAndAVerdictExactlyAtTheTolerance) {
     EXPECT_TRUE(viewer().ends_with("НЕ НОРМА"));
 }
 
-TEST_F(Procedures, FullAmplitudeVerificationRecordsItsThreePointsInOrder) {
-    pressEachTime(VP_OK_3);
-    commit(povUallCB, PP, PP_U_ALL);
-    const std::string shown = viewer();
-    const auto at10 = shown.find("\n10                          0.02005%\n");
-    const auto at5 = shown.find("\n5                           0.0241%\n");
-    EXPECT_LT(at10, at5);
-    EXPECT_LT(at5, shown.find("\n0.01                        4.066%\n"));
-    EXPECT_EQ(count(shown, "норма   "), 6u);
-}
-
 TEST_F(Procedures, CancellingAtTheSecondFrequencyPointEndsTheProcedure) {
     view()->answer = [this](panel::Model &m) {
         m.operatorCommit(VP, ++passes == 2 ? VP_COMMANDBUTTON_2 : VP_OK_3);
