@@ -56,8 +56,9 @@ struct Mezzanine {
     bool operator==(const Mezzanine &) const = default;
 };
 bool g_headerWritten = false;
-bool (*g_clock)(trl4::os::LocalTime &) = trl4::os::localTimeNow;
 Mezzanine g_headerMezzanine{};
+// Where the time stamp reads the time.
+bool (*g_clock)(trl4::os::LocalTime &) = trl4::os::localTimeNow;
 
 Mezzanine chosenMezzanine() {
     return {crateAddr, slotNum, mezNum};
