@@ -124,14 +124,13 @@ struct OutputSetup {
 void setOutput(std::string_view resource, int position, int channel,
                std::optional<OutputSetup> setup);
 
+// Peak volts of the sine, hertz.
 struct MeterReading {
     double amplitude;
     double frequency;
-};  // peak volts of the sine, hertz
+};
 // What an outside meter on output channel 1 or 2 of the mezzanine at position 1-4 of the
 // carrier behind `resource` would read now; none while that output is stopped.
 std::optional<MeterReading> readMeter(std::string_view resource, int position, int channel);
-
-// The driver trace: trl4sim/trace.h.
 
 }  // namespace trl4sim
