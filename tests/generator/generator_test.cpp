@@ -180,7 +180,7 @@ TEST_F(Generator, AnotherPositionClosesTheOldSessionFirstAndAFailedCloseChangesN
     EXPECT_NE(generatorSession, 0u);
 }
 
-TEST_F(Generator, WithoutACarrierTheSessionFailsTwiceAndTheCoefficientsAreReadWithout) {
+TEST_F(Generator, WithoutACarrierTheSessionFailsTwiceAndTheCrateShowsZero) {
     crateAddr = slotNum = 0;
     testing::internal::CaptureStdout();
     selMezonin(MP, MP_MEZ_SELECT, EVENT_COMMIT, nullptr, 0, 0);
@@ -286,7 +286,7 @@ TEST_F(Generator, ThePlayedHalfOfTheTestSineIsExactly128WholePeriods) {
     }
 }
 
-TEST_F(Generator, SelfTestShowsTheVerdictAsItComesAndWaitsAgainEachTime) {
+TEST_F(Generator, SelfTestShowsTheVerdictAsItComesInDemoModeTwiceAndWithASession) {
     for (int run = 0; run < 2; ++run) {
         selftestCB(MP, MP_SELFTEST, EVENT_COMMIT, nullptr, 0, 0);
         EXPECT_EQ(text(ST, ST_MSG), "Демо режим");
