@@ -15,8 +15,11 @@
 #include "trl4/app.h"
 #include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/generator.h"
 #include "trl4/integrity.h"
+#include "trl4/protocol.h"
 #include "userint.h"
+#include "visa.h"
 
 namespace {
 
@@ -80,12 +83,15 @@ void checkMathLibrary() {
 }
 
 void startUp() {
-    if (FindVISAinstruments() <= 0)
+    const int32_t found = FindVISAinstruments();
+    // A search that failed, as distinct from one that found nothing, says why on the status
+    // line (VISA's own statuses have driver texts too).
+    if (found < 0 && found != VI_ERROR_RSRC_NFOUND) CheckDrvStatus(found);
+    if (found <= 0)
         MessagePopup(kShellTitle, "Инструмент не найден.\nПанель запускается в демо-режиме.");
     DisplayPanel(MP);
     currentInstrument = SelectInstrument("Выбор инструмента");
-    // Opening the session to the chosen carrier arrives with the session task; until then
-    // the choice is remembered and the panel runs in demo mode.
+    if (currentInstrument != nullptr) OpenInstrument(currentInstrument);
     fillVersions();
     checkMathLibrary();
     exitRequested = 0;
@@ -159,11 +165,7 @@ void ShutDownFrontPanel() {
     DiscardPanel(ABOUT);
     DiscardPanel(EXIT_POPUP);
     DiscardPanel(MP);
-    if (logFile != 0) {
-        // A failed opening left a negative handle: counted as open, never written or closed.
-        if (logFile > 0) close(logFile);
-        logFile = 0;
-    }
+    if (logFile != 0) CloseProtocolFile();
 }
 
 int RunFrontPanel(int argc, char **argv, PanelViewFactory qtFactory) {

@@ -8,53 +8,13 @@
 #include <string_view>
 
 #include "trl4sim/bench.h"
+#include "trl4sim/trace.h"
 #include "visa.h"
 
 namespace trl4drv {
 
-inline std::string traceArg(uint32_t v) {
-    return std::to_string(v);
-}
-inline std::string traceArg(int32_t v) {
-    return std::to_string(v);
-}
-inline std::string traceArg(uint16_t v) {
-    return std::to_string(v);
-}
-inline std::string traceArg(double v) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.15g", v);
-    return text;
-}
-inline std::string traceArg(const char *s) {
-    if (s == nullptr) return "NULL";
-    std::string out = "\"";
-    for (const char *p = s; *p != '\0'; ++p) {
-        if (*p == '"' || *p == '\\') {
-            out += '\\';
-            out += *p;
-        } else if (*p == '\n') {
-            out += "\\n";
-        } else if (static_cast<unsigned char>(*p) < 0x20) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(*p));
-            out += hex;
-        } else {
-            out += *p;
-        }
-    }
-    return out + "\"";
-}
-inline std::string traceArg(const void *p) {
-    return p == nullptr ? "NULL" : "ptr";
-}
-
-template <typename... Args>
-std::string traceArgs(const Args &...args) {
-    std::string out;
-    ((out += (out.empty() ? "" : ", ") + traceArg(args)), ...);
-    return out;
-}
+using trl4sim::traceArg;
+using trl4sim::traceArgs;
 
 // Copies text into a driver's fixed text buffer (size bytes), cut on a UTF-8 character
 // boundary so a reader never sees half a character.
@@ -82,9 +42,7 @@ class Call {
     void out(const std::string &text) { out_ += " " + text; }
 
     int32_t done(int32_t status) {
-        char code[16];
-        std::snprintf(code, sizeof code, "0x%08X", static_cast<uint32_t>(status));
-        trl4sim::trace(std::string(name_) + "(" + args_ + ") -> " + code + out_);
+        trl4sim::traceCall(name_, args_, status, out_);
         return status;
     }
 

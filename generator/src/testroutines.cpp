@@ -1,9 +1,17 @@
-// The carrier search test: a VISA search over every VXI instrument resource.
-#include "testroutines.h"
+// The test routines: the waveform test and the carrier search test.
+#include "trl4/testroutines.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <numbers>
 
+#include "driver_steps.h"
+#include "ksptrl4_32.h"
+#include "trl4/app_state.h"
+#include "trl4/generator.h"
 #include "userint.h"
 #include "visa.h"
 
@@ -72,4 +80,39 @@ int test2CB(int, int, int event, void *, int, int) {
     for (int i = 0; i < found; ++i)
         std::free(list[i]);
     return status < 0 ? status : 0;
+}
+
+void MakeTestSine(double *samples, uint32_t count) {
+    // The phase is taken within one period, so every period holds the very same samples.
+    const double step = 2.0 * std::numbers::pi / kTestSamplesPerPeriod;
+    for (uint32_t i = 0; i < count; ++i)
+        samples[i] = std::sin(step * static_cast<double>(i % kTestSamplesPerPeriod));
+}
+
+int testCB(int, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT || generatorSession == 0) return 0;
+    std::unique_ptr<double[]> sine(new (std::nothrow) double[kTestFormSamples]);
+    std::unique_ptr<double[]> zeros(new (std::nothrow) double[kTestFormSamples]());
+    if (!sine || !zeros) return 0;
+    MakeTestSine(sine.get(), kTestFormSamples);
+    const uint32_t s = generatorSession;
+    const int32_t status = trl4gen::runInOrder(
+        [&] { return ksptrl4_setSourceMode(s, 1, 5); },
+        [&] { return ksptrl4_setSourceMode(s, 2, 1); },
+        [&] { return ksptrl4_setRange(s, 2, 10.0); },
+        [&] { return ksptrl4_setSineFreq(s, 2, 300.0); },
+        [&] { return ksptrl4_setRepetParams(s, 2, 8, 50.0); },
+        [&] { return ksptrl4_setAmpScale(s, 0, 1.0); },
+        [&] { return ksptrl4_setRampRate(s, 0, 0.0); },
+        [&] { return ksptrl4_setSampleRate(s, 22000.0, 0); },
+        [&] { return ksptrl4_config_segment(s, 0, 0, kTestFormSamples); },
+        [&] { return ksptrl4_write_form(s, 1, kTestFormSamples, zeros.get(), 0); },
+        [&] { return ksptrl4_config(s, 0, 0); }, [&] { return ksptrl4_reset_form(s, 0); },
+        [&] { return ksptrl4_write_form(s, 1, kTestPlayedSamples, sine.get(), 1); },
+        [&] { return ksptrl4_config(s, 0, 0); }, [&] { return ksptrl4_start(s); });
+    if (status < 0) return 0;
+    // Once started, the output is stopped on every way out.
+    if (CheckDrvStatus(ksptrl4_config(s, 0, 0)) >= 0) Delay(2.0);
+    CheckDrvStatus(ksptrl4_stop(s));
+    return 0;
 }

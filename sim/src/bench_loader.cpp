@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <system_error>
@@ -16,6 +17,9 @@ namespace {
 constexpr size_t kMaxBenchBytes = 1 << 20;
 constexpr size_t kMaxReplyBytes = 65536;
 constexpr size_t kMaxTextBytes = 255;
+// A generator further off than this is broken, not uncalibrated: its driver could not correct it.
+constexpr double kMaxGainError = 0.5;
+constexpr double kMaxFrequencyErrorPpm = 100000;
 
 struct LoadError {
     int line;
@@ -108,6 +112,18 @@ double real(const YAML::Node &node, std::string_view what) {
     return value;
 }
 
+// A finite number strictly between -limit and +limit.
+double realWithin(const YAML::Node &node, std::string_view what, double limit) {
+    const double v = real(node, what);
+    if (!(v > -limit && v < limit)) {
+        char bound[32];
+        std::snprintf(bound, sizeof bound, "%g", limit);
+        fail(node, std::string(what) + " " + scalar(node, what) + " must lie strictly between -" +
+                       bound + " and " + bound);
+    }
+    return v;
+}
+
 bool boolean(const YAML::Node &node, std::string_view what) {
     const std::string &s = scalar(node, what);
     if (s == "true" || s == "yes") return true;
@@ -154,7 +170,9 @@ uint16_t interfaceType(const YAML::Node &node) {
 }
 
 Mezzanine mezzanine(const YAML::Node &node, int &position) {
-    checkKeys(node, "a mezzanine", {"position", "type", "eeprom", "offsets", "self-test"});
+    checkKeys(node, "a mezzanine",
+              {"position", "type", "eeprom", "offsets", "gain-error", "frequency-error-ppm",
+               "self-test"});
     if (!node["position"]) fail(node, "a mezzanine needs a position (1-4)");
     position = static_cast<int>(integer(node["position"], "position", 1, 4));
     Mezzanine m;
@@ -162,6 +180,16 @@ Mezzanine mezzanine(const YAML::Node &node, int &position) {
                               : kTypeGenerator;
     if (node["eeprom"]) m.eeprom = reals<kCoeffCount>(node["eeprom"], "eeprom");
     if (node["offsets"]) m.offsets = reals<2>(node["offsets"], "offsets");
+    if (const YAML::Node g = node["gain-error"]) {
+        if (!g.IsSequence() || g.size() != 2) {
+            fail(g, "gain-error must be a list of 2 numbers (channel 1, channel 2)");
+        }
+        for (size_t c = 0; c < 2; ++c)
+            m.gainError[c] = realWithin(g[c], "gain-error", kMaxGainError);
+    }
+    if (const YAML::Node f = node["frequency-error-ppm"]) {
+        m.frequencyErrorPpm = realWithin(f, "frequency-error-ppm", kMaxFrequencyErrorPpm);
+    }
     if (const YAML::Node st = node["self-test"]) {
         checkKeys(st, "self-test", {"code", "message"});
         if (st["code"]) {

@@ -308,6 +308,11 @@ bool writeEeprom(const Resource &resource, int position, const Coefficients &val
 
 // ---- driver trace ------------------------------------------------------------------------
 
+bool tracing() {
+    const char *file = std::getenv("TRL4_DRIVER_TRACE");
+    return file != nullptr && *file != '\0';
+}
+
 void trace(std::string_view line) {
     const char *file = std::getenv("TRL4_DRIVER_TRACE");
     if (file == nullptr || *file == '\0') return;

@@ -20,10 +20,14 @@ resources:
       name: "Н.М. №0241"
       memory: 33554432
       mezzanines:
-        - {position: 1, eeprom: [0, 8385211.5, 8391002.25, 0, 0, 1.000012], offsets: [0.0012, -0.0007]}
-        - {position: 2, eeprom: [0, 8387920, 8386115.75, 0, 0, 0.999987], offsets: [-0.0004, 0.0009]}
-        - {position: 3, eeprom: [0, 8388001, 8388310.5, 0, 0, 1.000003], offsets: [0.0002, 0.0001]}
-        - {position: 4, offsets: [0.0015, -0.0011]}
+        - {position: 1, gain-error: [0.0125, -0.0093], frequency-error-ppm: 180,
+           eeprom: [0, 8385211.5, 8391002.25, 0, 0, 1.000012], offsets: [0.0012, -0.0007]}
+        - {position: 2, gain-error: [-0.0062, 0.0087], frequency-error-ppm: -95,
+           eeprom: [0, 8387920, 8386115.75, 0, 0, 0.999987], offsets: [-0.0004, 0.0009]}
+        - {position: 3, gain-error: [0.0218, -0.0154], frequency-error-ppm: 62,
+           eeprom: [0, 8388001, 8388310.5, 0, 0, 1.000003], offsets: [0.0002, 0.0001]}
+        - {position: 4, gain-error: [0.031, -0.027], frequency-error-ppm: 240,
+           offsets: [0.0015, -0.0011]}
   - name: "VXI0::40::INSTR"
     interface: VXI
     slot: 5
@@ -36,8 +40,10 @@ resources:
       memory: 67108864
       mezzanines:
         - {position: 1, type: 7}
-        - {position: 2, eeprom: [0, 8386502, 8389117, 0, 0, 1.000021], offsets: [0.0006, 0.0003]}
-        - {position: 4, eeprom: [0, 8388899, 8387444, 0, 0, 0.999995], offsets: [-0.0002, -0.0005]}
+        - {position: 2, gain-error: [-0.0046, 0.0112], frequency-error-ppm: -130,
+           eeprom: [0, 8386502, 8389117, 0, 0, 1.000021], offsets: [0.0006, 0.0003]}
+        - {position: 4, gain-error: [0.0073, -0.0058], frequency-error-ppm: 45,
+           eeprom: [0, 8388899, 8387444, 0, 0, 0.999995], offsets: [-0.0002, -0.0005]}
   - name: "VXI0::136::INSTR"
     interface: VXI
     slot: 2
@@ -49,8 +55,10 @@ resources:
       name: "Н.М.М. №0033"
       memory: 16777216
       mezzanines:
-        - {position: 1, eeprom: [0, 8388100, 8388200, 0, 0, 1.000001], offsets: [0.0001, 0.0002]}
-        - {position: 3, eeprom: [0, 8388300, 8388400, 0, 0, 1.000002], offsets: [0.0003, 0.0004]}
+        - {position: 1, gain-error: [0.0095, 0.0031], frequency-error-ppm: 20,
+           eeprom: [0, 8388100, 8388200, 0, 0, 1.000001], offsets: [0.0001, 0.0002]}
+        - {position: 3, gain-error: [-0.0129, -0.0047], frequency-error-ppm: -60,
+           eeprom: [0, 8388300, 8388400, 0, 0, 1.000002], offsets: [0.0003, 0.0004]}
   - name: "GPIB-VXI0::72::INSTR"
     interface: GPIB-VXI
     slot: 7
@@ -62,7 +70,8 @@ resources:
       name: "Н.М.М. №0090"
       memory: 16777216
       mezzanines:
-        - {position: 2, eeprom: [0, 8388500, 8388600, 0, 0, 1], offsets: [0, 0]}
+        - {position: 2, gain-error: [0.0064, -0.0081], frequency-error-ppm: 110,
+           eeprom: [0, 8388500, 8388600, 0, 0, 1], offsets: [0, 0]}
   - name: "VXI0::0::INSTR"
     interface: VXI
     slot: 0
@@ -74,7 +83,7 @@ resources:
       name: "Н.М. №0001"
       memory: 33554432
       mezzanines:
-        - {position: 1}
+        - {position: 1, gain-error: [0.0052, 0.0039], frequency-error-ppm: 75}
   - name: "VXI0::33::INSTR"
     interface: VXI
     slot: 13
@@ -86,7 +95,7 @@ resources:
       name: "Н.М.У. №0013"
       memory: 67108864
       mezzanines:
-        - {position: 1}
+        - {position: 1, gain-error: [-0.0071, 0.0044], frequency-error-ppm: -35}
   - name: "VXI0::56::INSTR"
     interface: VXI
     slot: 8
@@ -114,8 +123,10 @@ resources:
       name: "NodaBOX №2101"
       memory: 33554432
       mezzanines:
-        - {position: 1, eeprom: [0, 8388000, 8388050, 0, 0, 1.000004], offsets: [0.0005, -0.0003]}
-        - {position: 3, eeprom: [0, 8387700, 8388900, 0, 0, 0.999998], offsets: [0.0001, 0.0006],
+        - {position: 1, gain-error: [0.0142, -0.0066], frequency-error-ppm: 150,
+           eeprom: [0, 8388000, 8388050, 0, 0, 1.000004], offsets: [0.0005, -0.0003]}
+        - {position: 3, gain-error: [-0.0038, 0.0095], frequency-error-ppm: -210,
+           eeprom: [0, 8387700, 8388900, 0, 0, 0.999998], offsets: [0.0001, 0.0006],
            self-test: {code: 3, message: "Ошибка памяти формы канала 2"}}
   - name: "TCPIP0::192.168.1.50::inst0::INSTR"
     interface: TCPIP
@@ -125,8 +136,10 @@ resources:
       name: "NodaBOX №3344"
       memory: 33554432
       mezzanines:
-        - {position: 1, eeprom: [0, 8388400, 8388333, 0, 0, 1.000007], offsets: [-0.0001, 0.0002]}
-        - {position: 2, eeprom: [0, 8388111, 8388222, 0, 0, 1.000006], offsets: [0.0004, 0.0004]}
+        - {position: 1, gain-error: [0.0088, -0.0121], frequency-error-ppm: 90,
+           eeprom: [0, 8388400, 8388333, 0, 0, 1.000007], offsets: [-0.0001, 0.0002]}
+        - {position: 2, gain-error: [-0.0057, 0.0063], frequency-error-ppm: -40,
+           eeprom: [0, 8388111, 8388222, 0, 0, 1.000006], offsets: [0.0004, 0.0004]}
   - name: "TCPIP0::192.168.1.77::inst0::INSTR"
     interface: TCPIP
     address: "192.168.1.77"
@@ -138,7 +151,7 @@ resources:
       name: "NodaBOX №2200"
       memory: 33554432
       mezzanines:
-        - {position: 1}
+        - {position: 1, gain-error: [0.0048, -0.0036], frequency-error-ppm: 30}
   - name: "USB0::0x1A2B::0x0004::KSP2305::INSTR"
     interface: USB
     idn: "ZELKORTECH,KSPBASE,2305\n"
@@ -146,7 +159,8 @@ resources:
       name: "NodaBOX №2305"
       memory: 33554432
       mezzanines:
-        - {position: 4, eeprom: [0, 8388607, 8388607, 0, 0, 1], offsets: [0, 0]}
+        - {position: 4, gain-error: [0.0105, 0.0077], frequency-error-ppm: -120,
+           eeprom: [0, 8388607, 8388607, 0, 0, 1], offsets: [0, 0]}
 )yaml";
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "../sim/bench_fixture.h"
-#include "testroutines.h"
+#include "trl4/testroutines.h"
 #include "userint.h"
 #include "visa.h"
 

@@ -8,6 +8,7 @@
 #   --stdout-not REGEX  standard output must not match it
 #   --no-stdout         standard output must be empty
 #   --trace TEXT        the driver trace must hold exactly these lines (\n between them)
+#   --trace-file FILE   the driver trace must be exactly the content of FILE
 #   --mathlib SRC MODE  put SRC into WORKDIR as the math library file NAME first, as is
 #                       (copy), with one byte changed (corrupt), or replaced by a file
 #                       without a checksum marker (nomarker)
@@ -19,7 +20,7 @@ set -u
 exe=$1 script=$2 workdir=$3 expected=$4
 shift 4
 bench="" view=headless libname=libksptrl4_math.so
-stdout_res="" stdout_not="" no_stdout=0 shots="" trace=""
+stdout_res="" stdout_not="" no_stdout=0 shots="" trace="" trace_file=""
 rm -rf "$workdir" && mkdir -p "$workdir/state" || exit 1
 while [ $# -gt 0 ]; do
     case $1 in
@@ -31,6 +32,7 @@ $2"; shift 2 ;;
 $2"; shift 2 ;;
     --no-stdout) no_stdout=1; shift ;;
     --trace) trace=$2; shift 2 ;;
+    --trace-file) trace_file=$2; shift 2 ;;
     --mathlib-name) libname=$2; shift 2 ;;
     --mathlib)
         src=$2 mode=$3
@@ -114,6 +116,14 @@ if [ -n "$trace" ]; then
     if ! cmp -s expected_trace.txt trace.txt; then
         echo "FAIL: driver calls differ from what was expected:" >&2
         diff expected_trace.txt trace.txt >&2
+        fail=1
+    fi
+fi
+if [ -n "$trace_file" ]; then
+    touch trace.txt
+    if ! cmp -s "$trace_file" trace.txt; then
+        echo "FAIL: driver and VISA calls differ from $trace_file:" >&2
+        diff "$trace_file" trace.txt >&2
         fail=1
     fi
 fi

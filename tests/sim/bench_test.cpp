@@ -60,6 +60,23 @@ const BadBench kBadBenches[] = {
      "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
      "      mezzanines:\n        - {position: 1, offsets: [.nan, 0]}\n",
      8, "finite number"},
+    {"gain error of one channel",
+     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
+     "      mezzanines:\n        - position: 1\n          gain-error: [0.01]\n",
+     9, "list of 2 numbers"},
+    {"gain error of half",
+     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
+     "      mezzanines:\n        - position: 1\n          gain-error:\n            - 0.01\n"
+     "            - -0.5\n",
+     11, "gain-error -0.5 must lie strictly between -0.5 and 0.5"},
+    {"frequency error of a tenth",
+     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
+     "      mezzanines:\n        - {position: 1, frequency-error-ppm: 1e5}\n",
+     8, "strictly between -100000 and 100000"},
+    {"frequency error not a number",
+     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
+     "      mezzanines:\n        - {position: 1, frequency-error-ppm: fast}\n",
+     8, "finite number"},
     {"carrier without memory",
      "resources:\n  - name: A\n    interface: USB\n    carrier:\n"
      "      name: c\n",
@@ -170,6 +187,9 @@ TEST_F(BenchTest, ExampleBenchFileLoads) {
     auto bench = trl4sim::current();
     ASSERT_EQ(bench->resources.size(), 3u);
     EXPECT_EQ(bench->resources[1].carrier->positions[3].selfTest.code, 3);
+    const trl4sim::Mezzanine &m = bench->resources[0].carrier->positions[0];
+    EXPECT_EQ(m.gainError[1], -0.027);
+    EXPECT_EQ(m.frequencyErrorPpm, 180);
     EXPECT_EQ(bench->faults.size(), 2u);
 }
 

@@ -22,11 +22,13 @@ TRL4_CONTROL_CALLBACK(showLog);
 TRL4_CONTROL_CALLBACK(errMessOk);
 TRL4_CONTROL_CALLBACK(startTest);
 
-// Callbacks whose work comes with the session, calibration, verification and test tasks;
-// until then each returns 0 and does nothing.
+// The generator's callbacks (generator/): the session, self-test, reset, waveform test.
 TRL4_CONTROL_CALLBACK(selftestCB);
 TRL4_CONTROL_CALLBACK(selMezonin);
 TRL4_CONTROL_CALLBACK(resetCB);
+TRL4_CONTROL_CALLBACK(testCB);
+
+// Calibration, coefficient storage and verification.
 TRL4_CONTROL_CALLBACK(displacementCB);
 TRL4_CONTROL_CALLBACK(resetCf);
 TRL4_CONTROL_CALLBACK(calibrCB);
@@ -39,7 +41,6 @@ TRL4_CONTROL_CALLBACK(povUCB);
 TRL4_CONTROL_CALLBACK(povUallCB);
 TRL4_CONTROL_CALLBACK(vpOk);
 TRL4_CONTROL_CALLBACK(CancelVP);
-TRL4_CONTROL_CALLBACK(testCB);
 
 // Hands every callback above (and the generator's test2CB) to the panel run-time, so
 // the resource can bind them by name. Returns the run-time's status.

@@ -40,8 +40,10 @@ extern int32_t calibrMode;  // 1 calibration, 0 verification
 extern double povNominal;
 extern int32_t vpResult;  // 0 waiting, 1 accepted, -1 cancelled
 
-// The protocol file: handle (0 = none open), its remembered name, the section last written.
-inline constexpr int kLogFileNameSize = 260;
+// The protocol file: handle (0 = none open, negative = its opening failed), its remembered
+// name (UTF-8: at most 259 characters, room for four bytes each), the section last written.
+inline constexpr int kLogFileNameChars = 259;
+inline constexpr int kLogFileNameSize = 4 * kLogFileNameChars + 1;
 extern int logFile;
 extern char logFileName[kLogFileNameSize];
 extern int32_t logSection;

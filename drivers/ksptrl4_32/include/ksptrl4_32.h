@@ -21,6 +21,9 @@ extern "C" {
 
 /* The EEPROM holds no record yet: the driver's defaults are in use. Harmless. */
 #define KSPTRL4_WARN_EEPROM_DEFAULTS ((int32_t)0x3FFC0C05L)
+/* ksptrl4_write_form: a sample beyond +-10 V on a channel in mode 5 was clipped; the whole
+ * form is loaded all the same (the math library's range warning, passed on). */
+#define KSPTRL4_WARN_FORM_CLIPPED ((int32_t)0x3FFC0C04L)
 
 #define KSPTRL4_ERROR_SESSION ((int32_t)0xBFFC0C01UL)       /* no such session */
 #define KSPTRL4_ERROR_PARAMETER ((int32_t)0xBFFC0C02UL)     /* bad argument or null pointer */
@@ -31,6 +34,16 @@ extern "C" {
 #define KSPTRL4_ERROR_ATTRIBUTE ((int32_t)0xBFFC0C08UL)     /* unknown attribute */
 #define KSPTRL4_ERROR_SELF_TEST ((int32_t)0xBFFC0C09UL)     /* self-test found a fault */
 #define KSPTRL4_ERROR_NOT_SUPPORTED ((int32_t)0xBFFC0C0AUL) /* operation not available */
+#define KSPTRL4_ERROR_CHANNEL ((int32_t)0xBFFC0C0BUL)       /* channel not 0-2 (1-2 where one) */
+#define KSPTRL4_ERROR_RANGE ((int32_t)0xBFFC0C0CUL)         /* range not above 0 V and up to 10 V */
+#define KSPTRL4_ERROR_FREQUENCY ((int32_t)0xBFFC0C0DUL)     /* sine not 0.001 Hz to 10 MHz */
+#define KSPTRL4_ERROR_SAMPLE_RATE ((int32_t)0xBFFC0C0EUL)   /* not 1 Hz to 100 MHz, or clock */
+#define KSPTRL4_ERROR_MODE ((int32_t)0xBFFC0C0FUL)          /* source or repetition mode */
+#define KSPTRL4_ERROR_VALUE ((int32_t)0xBFFC0C10UL)         /* scale, ramp or repetition value */
+#define KSPTRL4_ERROR_NOT_CONFIGURED ((int32_t)0xBFFC0C11UL) /* start before ksptrl4_config */
+#define KSPTRL4_ERROR_SEGMENT ((int32_t)0xBFFC0C12UL)        /* no such segment (only 0 exists) */
+#define KSPTRL4_ERROR_MATH_LIBRARY ((int32_t)0xBFFC0C13UL)   /* ksptrl4_math cannot be loaded */
+#define KSPTRL4_ERROR_COEFFICIENTS ((int32_t)0xBFFC0C14UL)   /* calibration block unusable */
 
 int32_t ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session);
 int32_t ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t position,
@@ -47,7 +60,20 @@ int32_t ksptrl4_readFlash(uint32_t session);
 int32_t ksptrl4_writeFlash(uint32_t session);
 int32_t ksptrl4_resetCoeff(uint32_t session);
 
-/* Generator settings and waveform memory. */
+/* Generator settings and waveform memory. Settings are kept by the set calls and take effect
+ * at ksptrl4_config; ksptrl4_start needs a config since connect or reset.
+ * Source modes: 0 output off, 1 sine source, 5 the form written to waveform memory.
+ * Limits: range above 0 V up to 10 V (peak); amplitude scale 0-1; ramp rate 0-1e6 V/s;
+ * sine 0.001 Hz to 10 MHz; repetition mode 0-8 with a value of 0-100; sample rate 1 Hz to
+ * 100 MHz from clock source 0 (internal). The sine source is a 40-bit phase accumulator at a
+ * 100 MHz reference: it makes word * 100 MHz / 2^40, word = round(f * 2^40 / (100 MHz * k5)),
+ * k5 being element 5 of the calibration block (true reference / nominal). Element 1 and 2 are
+ * the DAC codes of 10 V on channel 1 and 2. Waveform memory: segment 0 only, its length in
+ * samples per channel, 4 bytes a sample and both channels within ksptrl4_alloc's size.
+ * ksptrl4_write_form converts the samples (volts) through ksptrl4_math loaded at run time;
+ * channel 0 takes them interleaved, channel 1 first; append 0 replaces the channel's form,
+ * 1 appends to it. ksptrl4_GetRepetParams index 0: the sine frequency set up (Hz); index 1:
+ * the repetition value; mode receives the repetition mode, extra the requested frequency. */
 int32_t ksptrl4_setSourceMode(uint32_t session, int32_t channel, int32_t mode);
 int32_t ksptrl4_setRange(uint32_t session, int32_t channel, double range);
 int32_t ksptrl4_setAmpScale(uint32_t session, int32_t channel, double scale);

@@ -75,11 +75,9 @@ std::int64_t fileSize(const char *path) {
     return static_cast<std::int64_t>(st.st_size);
 }
 
-bool lastWriteLocalTime(const char *path, LocalTime &out) {
-    if (path == nullptr) return false;
-    struct stat st {};
-    if (::stat(path, &st) != 0) return false;
-    const std::time_t when = st.st_mtime;
+namespace {
+
+bool localFields(std::time_t when, LocalTime &out) {
     std::tm fields{};
     if (::localtime_r(&when, &fields) == nullptr) return false;
     // tm_year is years since 1900; keep the sum inside int.
@@ -91,6 +89,19 @@ bool lastWriteLocalTime(const char *path, LocalTime &out) {
     out.minute = fields.tm_min;
     out.second = fields.tm_sec;
     return true;
+}
+
+}  // namespace
+
+bool localTimeNow(LocalTime &out) {
+    return localFields(std::time(nullptr), out);
+}
+
+bool lastWriteLocalTime(const char *path, LocalTime &out) {
+    if (path == nullptr) return false;
+    struct stat st {};
+    if (::stat(path, &st) != 0) return false;
+    return localFields(st.st_mtime, out);
 }
 
 bool fileVersion(const char *path, char *out, std::size_t capacity) {

@@ -20,6 +20,15 @@ void copyBounded(const char *text, std::size_t length, char *out, std::size_t ca
     out[n] = '\0';
 }
 
+void takeFields(const SYSTEMTIME &fields, LocalTime &out) {
+    out.year = fields.wYear;
+    out.month = fields.wMonth;
+    out.day = fields.wDay;
+    out.hour = fields.wHour;
+    out.minute = fields.wMinute;
+    out.second = fields.wSecond;
+}
+
 }  // namespace
 
 void setMachineEnvironmentFile(const char *) {}
@@ -101,12 +110,14 @@ bool lastWriteLocalTime(const char *path, LocalTime &out) {
         !FileTimeToSystemTime(&local, &fields)) {
         return false;
     }
-    out.year = fields.wYear;
-    out.month = fields.wMonth;
-    out.day = fields.wDay;
-    out.hour = fields.wHour;
-    out.minute = fields.wMinute;
-    out.second = fields.wSecond;
+    takeFields(fields, out);
+    return true;
+}
+
+bool localTimeNow(LocalTime &out) {
+    SYSTEMTIME fields{};
+    GetLocalTime(&fields);
+    takeFields(fields, out);
     return true;
 }
 

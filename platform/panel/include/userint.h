@@ -253,5 +253,10 @@ int FileSelectPopup(const char *startDirectory, const char *defaultFileSpec,
                     int restrictDirectory, int restrictExtension, int allowCancel,
                     int allowMakeDirectory, char *pathBuffer, size_t size);
 
-// Waits; NaN and negative wait nothing. Does not process events.
+// Pumps the view only: what changed is drawn, no event is dispatched and no scripted action
+// is taken.
+int ProcessDrawEvents();
+
+// Waits; NaN and negative wait nothing. Does not process events. In the headless view and
+// in a scripted run nobody waits: there it returns at once.
 int Delay(double seconds);

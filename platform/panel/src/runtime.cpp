@@ -1393,8 +1393,21 @@ int FileSelectPopup(const char *startDirectory, const char *defaultFileSpec,
     });
 }
 
+int ProcessDrawEvents() {
+    return guarded([&]() -> int {
+        Runtime *rt = g_runtime.get();
+        if (!rt) return UIE_NOT_INITIALISED;
+        rt->view->pump();
+        return 0;
+    });
+}
+
 int Delay(double seconds) {
     if (!(seconds > 0)) return 0;
+    // Nobody waits in the headless view or in a scripted run: the script takes its next
+    // action only when the program processes events, so skipping the wait changes nothing
+    // it can see but the time it takes.
+    if (g_runtime && (g_runtime->script || !g_runtime->view->interactive())) return 0;
     seconds = std::min(seconds, 86400.0);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     return 0;

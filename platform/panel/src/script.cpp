@@ -28,11 +28,14 @@ const std::map<std::string, ActionKind, std::less<>> kActions = {
     {"expect-message", ActionKind::ExpectMessage},
     {"expect-visible", ActionKind::ExpectVisible},
     {"expect-hidden", ActionKind::ExpectHidden},
+    {"expect-color", ActionKind::ExpectColor},
+    {"expect-background", ActionKind::ExpectBackground},
     {"dump", ActionKind::Dump},
     {"shot", ActionKind::Shot},
 };
 
-// Argument shapes: P = panel name, C = PANEL.CONTROL, V = word or text, T = text, N = index.
+// Argument shapes: P = panel name, C = PANEL.CONTROL, V = word or text, T = text, N = index,
+// K = colour.
 const char *shapeOf(ActionKind kind) {
     switch (kind) {
         case ActionKind::Press:
@@ -41,6 +44,9 @@ const char *shapeOf(ActionKind kind) {
         case ActionKind::Set:
         case ActionKind::Expect:
             return "CV";
+        case ActionKind::ExpectColor:
+        case ActionKind::ExpectBackground:
+            return "CK";
         case ActionKind::Select:
             return "CN";
         case ActionKind::Close:
@@ -86,6 +92,10 @@ const char *usage(ActionKind kind) {
             return "expect-visible PANEL";
         case ActionKind::ExpectHidden:
             return "expect-hidden PANEL";
+        case ActionKind::ExpectColor:
+            return "expect-color PANEL.CONTROL 0xRRGGBB";
+        case ActionKind::ExpectBackground:
+            return "expect-background PANEL.CONTROL 0xRRGGBB";
         case ActionKind::Dump:
             return "dump PANEL";
         case ActionKind::Shot:
@@ -120,6 +130,30 @@ const char *kindName(Kind kind) {
             return "splitter";
     }
     return "control";
+}
+
+// "0xRRGGBB": one to six hexadecimal digits after 0x.
+bool parseColour(std::string_view text, int &colour) {
+    if (text.size() < 3 || text.size() > 8 || text[0] != '0' ||
+        (text[1] != 'x' && text[1] != 'X')) {
+        return false;
+    }
+    colour = 0;
+    for (char c : text.substr(2)) {
+        int digit = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
+        if (digit < 0) return false;
+        colour = colour * 16 + digit;
+    }
+    return true;
+}
+
+std::string colourText(std::uint32_t colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", colour & 0xFFFFFFu);
+    return text;
 }
 
 std::string numberText(double value, DataType type) {
@@ -217,6 +251,12 @@ bool parseScript(std::string_view source, const std::string &name, Script &out,
                         action.index = static_cast<int>(n);
                         break;
                     }
+                    case 'K':
+                        if (t.quoted || !parseColour(t.text, action.index)) {
+                            return fail("'" + t.text + "' is not a colour (0xRRGGBB)");
+                        }
+                        action.value = t.text;
+                        break;
                     case 'T':
                         if (!t.quoted) return fail("the text must be in double quotes");
                         action.value = t.text;
@@ -318,6 +358,12 @@ void ScriptRunner::dump(int handle) {
         if (c.takesValue()) line += " = " + valueText(handle, c);
         if (c.dimmed) line += " dimmed";
         if (!c.visible) line += " hidden";
+        // Colours only where the panel or the program set them: the rest show the defaults.
+        const Control plain;
+        if (c.textColor != plain.textColor || c.textBackground != plain.textBackground) {
+            line += " text-color " + colourText(c.textColor) + " text-background " +
+                    colourText(c.textBackground);
+        }
         std::fprintf(out_, "%s\n", line.c_str());
     }
     std::fflush(out_);
@@ -446,6 +492,18 @@ bool ScriptRunner::run(const Action &a) {
             if (seen != want) {
                 return fail(a, a.panel + " is " + (seen ? "visible" : "hidden") + ", expected " +
                                    (want ? "visible" : "hidden"));
+            }
+            return true;
+        }
+        case ActionKind::ExpectColor:
+        case ActionKind::ExpectBackground: {
+            const Control &c = *model_.control(panel, control);
+            const bool text = a.kind == ActionKind::ExpectColor;
+            const std::uint32_t shown = text ? c.textColor : c.textBackground;
+            if (shown != static_cast<std::uint32_t>(a.index)) {
+                return fail(a, std::string("the ") + (text ? "text colour" : "text background") +
+                                   " of " + name + " is " + colourText(shown) + ", expected " +
+                                   colourText(static_cast<std::uint32_t>(a.index)));
             }
             return true;
         }

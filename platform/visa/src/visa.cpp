@@ -14,11 +14,14 @@
 #include <vector>
 
 #include "trl4sim/bench.h"
+#include "trl4sim/trace.h"
 #include "trl4visa/expression.h"
 #include "trl4visa/names.h"
 
 namespace {
 
+using trl4sim::traceArg;
+using trl4sim::traceArgs;
 using trl4visa::lowerName;
 
 constexpr ViUInt32 kDefaultTimeout = 2000;
@@ -124,21 +127,38 @@ void copyName(ViChar *desc, const std::string &name) {
     desc[n] = '\0';
 }
 
+// An attribute's value into the caller's variable, and as the trace shows it into shown.
 template <typename T>
-ViStatus put(void *out, T value) {
+ViStatus put(void *out, T value, std::string &shown) {
     std::memcpy(out, &value, sizeof value);
+    shown = " value=" + traceArg(value);
     return VI_SUCCESS;
 }
 
-ViStatus putText(void *out, const std::string &text) {
+ViStatus putText(void *out, const std::string &text, std::string &shown) {
     copyName(static_cast<ViChar *>(out), text);
+    shown = " value=" + traceArg(text);
     return VI_SUCCESS;
 }
 
 template <typename T>
-ViStatus putOptional(void *out, const std::optional<T> &value) {
+ViStatus putOptional(void *out, const std::optional<T> &value, std::string &shown) {
     if (!value) return VI_ERROR_NSUP_ATTR;
-    return put<T>(out, *value);
+    return put<T>(out, *value, shown);
+}
+
+// Runs an operation's body, keeping whatever it throws inside, and writes its trace line
+// from args() and the outputs the body reports.
+template <typename Args, typename Body>
+ViStatus traced(const char *name, Args args, Body body) noexcept {
+    try {
+        std::string out;
+        const ViStatus st = body(out);
+        if (trl4sim::tracing()) trl4sim::traceCall(name, args(), st, out);
+        return st;
+    } catch (...) {
+        return VI_ERROR_SYSTEM_ERROR;
+    }
 }
 
 void takeCommands(Object &s) {
@@ -211,231 +231,8 @@ ViStatus transferSession(Visa &v, const char *call, ViSession vi, bool bufferMis
     return VI_SUCCESS;
 }
 
-}  // namespace
-
-extern "C" {
-
-ViStatus viOpenDefaultRM(ViSession *rm) {
-    Visa &v = visa();
-    std::lock_guard guard(v.mutex);
-    if (ViStatus st = enter(v, "viOpenDefaultRM")) return st;
-    if (rm == nullptr) return VI_ERROR_USER_BUF;
-    const ViObject h = newHandle(v);
-    v.objects[h].kind = Kind::Manager;
-    *rm = h;
-    return VI_SUCCESS;
-}
-
-ViStatus viFindRsrc(ViSession rm, ViConstString expr, ViFindList *list, ViUInt32 *count,
-                    ViChar desc[]) {
-    Visa &v = visa();
-    std::lock_guard guard(v.mutex);
-    if (ViStatus st = enter(v, "viFindRsrc")) return st;
-    if (list != nullptr) *list = VI_NULL;
-    if (count != nullptr) *count = 0;
-    if (find(v, rm, Kind::Manager) == nullptr) return VI_ERROR_INV_OBJECT;
-    const auto pattern = expr != nullptr ? trl4visa::Expression::compile(expr) : std::nullopt;
-    if (!pattern) return VI_ERROR_INV_EXPR;
-    std::vector<std::string> found;
-    for (const auto &r : trl4sim::current()->resources) {
-        if (pattern->matches(r.name)) found.push_back(r.name);
-    }
-    if (found.empty()) return VI_ERROR_RSRC_NFOUND;
-    copyName(desc, found.front());
-    if (count != nullptr) *count = static_cast<ViUInt32>(found.size());
-    if (list != nullptr) {
-        const ViObject h = newHandle(v);
-        Object &o = v.objects[h];
-        o.kind = Kind::FindList;
-        o.manager = rm;
-        o.found = std::move(found);
-        o.next = 1;
-        *list = h;
-    }
-    return VI_SUCCESS;
-}
-
-ViStatus viFindNext(ViFindList list, ViChar desc[]) {
-    Visa &v = visa();
-    std::lock_guard guard(v.mutex);
-    if (ViStatus st = enter(v, "viFindNext")) return st;
-    Object *o = find(v, list, Kind::FindList);
-    if (o == nullptr) return VI_ERROR_INV_OBJECT;
-    if (o->next >= o->found.size()) return VI_ERROR_RSRC_NFOUND;
-    copyName(desc, o->found[o->next++]);
-    return VI_SUCCESS;
-}
-
-ViStatus viOpen(ViSession rm, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout,
-                ViSession *vi) {
-    Visa &v = visa();
-    std::unique_lock guard(v.mutex);
-    if (ViStatus st = enter(v, "viOpen")) return st;
-    if (vi == nullptr) return VI_ERROR_USER_BUF;
-    *vi = VI_NULL;
-    if (find(v, rm, Kind::Manager) == nullptr) return VI_ERROR_INV_OBJECT;
-    if (name == nullptr || *name == '\0' || std::strlen(name) > trl4sim::kMaxNameBytes) {
-        return VI_ERROR_INV_RSRC_NAME;
-    }
-    if ((mode & ~ViAccessMode{VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK | VI_LOAD_CONFIG}) != 0 ||
-        ((mode & VI_EXCLUSIVE_LOCK) != 0 && (mode & VI_SHARED_LOCK) != 0)) {
-        return VI_ERROR_INV_ACC_MODE;
-    }
-    auto bench = trl4sim::current();
-    const trl4sim::Resource *r = trl4sim::findResource(*bench, name);
-    if (r == nullptr) return VI_ERROR_RSRC_NFOUND;
-    if (r->openStatus < 0) return r->openStatus;
-    const ViObject h = newHandle(v);
-    Object &s = v.objects[h];
-    s.kind = Kind::Session;
-    s.manager = rm;
-    s.bench = std::move(bench);
-    s.resource = r;
-    const ViAccessMode lockType = mode & (VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK);
-    if (lockType != 0) {
-        const ViStatus st = lockSession(v, guard, h, lockType, timeout, nullptr);
-        if (st < 0) {
-            closeObject(v, h);
-            return st == VI_ERROR_TMO ? VI_ERROR_RSRC_LOCKED : st;
-        }
-    }
-    *vi = h;
-    return r->openStatus;
-}
-
-ViStatus viClose(ViObject object) {
-    Visa &v = visa();
-    std::lock_guard guard(v.mutex);
-    if (ViStatus st = enter(v, "viClose")) return st;
-    if (object == VI_NULL) return VI_WARN_NULL_OBJECT;
-    auto it = v.objects.find(object);
-    if (it == v.objects.end()) return VI_ERROR_INV_OBJECT;
-    if (it->second.kind == Kind::Manager) {
-        std::vector<ViObject> owned;
-        for (const auto &[h, o] : v.objects) {
-            if (o.kind != Kind::Manager && o.manager == object) owned.push_back(h);
-        }
-        for (ViObject h : owned)
-            closeObject(v, h);
-    }
-    closeObject(v, object);
-    return VI_SUCCESS;
-}
-
-ViStatus viGetAttribute(ViObject object, ViAttr attribute, void *value) {
-    Visa &v = visa();
-    std::lock_guard guard(v.mutex);
-    if (ViStatus st = enter(v, "viGetAttribute")) return st;
-    auto it = v.objects.find(object);
-    if (it == v.objects.end()) return VI_ERROR_INV_OBJECT;
-    if (value == nullptr) return VI_ERROR_USER_BUF;
-    if (it->second.kind != Kind::Session) return VI_ERROR_NSUP_ATTR;
-    const Object &s = it->second;
-    const trl4sim::Resource &r = *s.resource;
-    switch (attribute) {
-        case VI_ATTR_RSRC_NAME:
-            return putText(value, r.name);
-        case VI_ATTR_INTF_TYPE:
-            return put<ViUInt16>(value, r.intfType);
-        case VI_ATTR_INTF_NUM:
-            return put<ViUInt16>(value, r.intfNum);
-        case VI_ATTR_TMO_VALUE:
-            return put<ViUInt32>(value, s.timeout);
-        case VI_ATTR_RSRC_LOCK_STATE: {
-            auto l = v.locks.find(lowerName(r.name));
-            ViAccessMode state = VI_NO_LOCK;
-            if (r.lockedElsewhere || (l != v.locks.end() && l->second.exclusiveOwner != 0)) {
-                state = VI_EXCLUSIVE_LOCK;
-            } else if (l != v.locks.end() && !l->second.shared.empty()) {
-                state = VI_SHARED_LOCK;
-            }
-            return put<ViAccessMode>(value, state);
-        }
-        case VI_ATTR_SLOT:
-            return putOptional(value, r.slot);
-        case VI_ATTR_MANF_ID:
-            return putOptional(value, r.manfId);
-        case VI_ATTR_MAINFRAME_LA:
-            return putOptional(value, r.mainframeLA);
-        case VI_ATTR_VXI_LA:
-            return putOptional(value, r.vxiLA);
-        case VI_ATTR_MODEL_CODE:
-            return putOptional(value, r.modelCode);
-        case VI_ATTR_TCPIP_ADDR:
-            if (!r.tcpipAddr) return VI_ERROR_NSUP_ATTR;
-            return putText(value, *r.tcpipAddr);
-        default:
-            return VI_ERROR_NSUP_ATTR;
-    }
-}
-
-ViStatus viSetAttribute(ViObject object, ViAttr attribute, ViAttrState value) {
-    Visa &v = visa();
-    std::lock_guard guard(v.mutex);
-    if (ViStatus st = enter(v, "viSetAttribute")) return st;
-    auto it = v.objects.find(object);
-    if (it == v.objects.end()) return VI_ERROR_INV_OBJECT;
-    if (it->second.kind == Kind::Session && attribute == VI_ATTR_TMO_VALUE) {
-        if (value > VI_TMO_INFINITE) return VI_ERROR_NSUP_ATTR_STATE;
-        it->second.timeout = static_cast<ViUInt32>(value);
-        return VI_SUCCESS;
-    }
-    switch (attribute) {
-        case VI_ATTR_RSRC_NAME:
-        case VI_ATTR_INTF_TYPE:
-        case VI_ATTR_INTF_NUM:
-        case VI_ATTR_RSRC_LOCK_STATE:
-        case VI_ATTR_SLOT:
-        case VI_ATTR_MANF_ID:
-        case VI_ATTR_MAINFRAME_LA:
-        case VI_ATTR_VXI_LA:
-        case VI_ATTR_MODEL_CODE:
-        case VI_ATTR_TCPIP_ADDR:
-            return VI_ERROR_ATTR_READONLY;
-        default:
-            return VI_ERROR_NSUP_ATTR;
-    }
-}
-
-ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId,
-                ViChar accessKey[]) {
-    Visa &v = visa();
-    std::unique_lock guard(v.mutex);
-    if (ViStatus st = enter(v, "viLock")) return st;
-    if (find(v, vi, Kind::Session) == nullptr) return VI_ERROR_INV_OBJECT;
-    if (lockType != VI_EXCLUSIVE_LOCK && lockType != VI_SHARED_LOCK) return VI_ERROR_INV_LOCK_TYPE;
-    return lockSession(v, guard, vi, lockType, timeout, accessKey);
-}
-
-ViStatus viUnlock(ViSession vi) {
-    Visa &v = visa();
-    std::lock_guard guard(v.mutex);
-    if (ViStatus st = enter(v, "viUnlock")) return st;
-    Object *s = find(v, vi, Kind::Session);
-    if (s == nullptr) return VI_ERROR_INV_OBJECT;
-    Lock &l = lockOf(v, *s);
-    if (l.exclusiveOwner == vi) {
-        if (--l.exclusiveCount == 0) l.exclusiveOwner = 0;
-    } else if (auto it = l.shared.find(vi); it != l.shared.end()) {
-        if (--it->second == 0) l.shared.erase(it);
-    } else {
-        return VI_ERROR_SESN_NLOCKED;
-    }
-    v.released.notify_all();
-    return VI_SUCCESS;
-}
-
-ViStatus viClear(ViSession vi) {
-    Visa &v = visa();
-    std::lock_guard guard(v.mutex);
-    Object *s = nullptr;
-    if (ViStatus st = transferSession(v, "viClear", vi, false, s)) return st;
-    s->input.clear();
-    s->output.clear();
-    return VI_SUCCESS;
-}
-
-ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 count, ViUInt32 *written) {
+// viWrite's work, also done by viQueryf (whose trace line stands for both).
+ViStatus write(ViSession vi, ViConstBuf buf, ViUInt32 count, ViUInt32 *written) {
     Visa &v = visa();
     std::lock_guard guard(v.mutex);
     if (written != nullptr) *written = 0;
@@ -447,21 +244,329 @@ ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 count, ViUInt32 *written
     return VI_SUCCESS;
 }
 
+ViStatus query(ViSession vi, ViConstString writeFmt, ViConstString readFmt, va_list args,
+               std::string &out);
+
+}  // namespace
+
+extern "C" {
+
+ViStatus viOpenDefaultRM(ViSession *rm) {
+    return traced(
+        "viOpenDefaultRM", [&] { return traceArgs(); },
+        [&](std::string &out) -> ViStatus {
+            Visa &v = visa();
+            std::lock_guard guard(v.mutex);
+            if (ViStatus st = enter(v, "viOpenDefaultRM")) return st;
+            if (rm == nullptr) return VI_ERROR_USER_BUF;
+            const ViObject h = newHandle(v);
+            v.objects[h].kind = Kind::Manager;
+            *rm = h;
+            out = " rm=" + traceArg(h);
+            return VI_SUCCESS;
+        });
+}
+
+ViStatus viFindRsrc(ViSession rm, ViConstString expr, ViFindList *list, ViUInt32 *count,
+                    ViChar desc[]) {
+    return traced(
+        "viFindRsrc", [&] { return traceArgs(rm, expr); },
+        [&](std::string &out) -> ViStatus {
+            Visa &v = visa();
+            std::lock_guard guard(v.mutex);
+            if (ViStatus st = enter(v, "viFindRsrc")) return st;
+            if (list != nullptr) *list = VI_NULL;
+            if (count != nullptr) *count = 0;
+            if (find(v, rm, Kind::Manager) == nullptr) return VI_ERROR_INV_OBJECT;
+            const auto pattern =
+                expr != nullptr ? trl4visa::Expression::compile(expr) : std::nullopt;
+            if (!pattern) return VI_ERROR_INV_EXPR;
+            std::vector<std::string> found;
+            for (const auto &r : trl4sim::current()->resources) {
+                if (pattern->matches(r.name)) found.push_back(r.name);
+            }
+            if (found.empty()) return VI_ERROR_RSRC_NFOUND;
+            copyName(desc, found.front());
+            out = " count=" + traceArg(static_cast<ViUInt32>(found.size())) +
+                  " desc=" + traceArg(found.front());
+            if (count != nullptr) *count = static_cast<ViUInt32>(found.size());
+            if (list != nullptr) {
+                const ViObject h = newHandle(v);
+                Object &o = v.objects[h];
+                o.kind = Kind::FindList;
+                o.manager = rm;
+                o.found = std::move(found);
+                o.next = 1;
+                *list = h;
+            }
+            return VI_SUCCESS;
+        });
+}
+
+ViStatus viFindNext(ViFindList list, ViChar desc[]) {
+    return traced(
+        "viFindNext", [&] { return traceArgs(list); },
+        [&](std::string &out) -> ViStatus {
+            Visa &v = visa();
+            std::lock_guard guard(v.mutex);
+            if (ViStatus st = enter(v, "viFindNext")) return st;
+            Object *o = find(v, list, Kind::FindList);
+            if (o == nullptr) return VI_ERROR_INV_OBJECT;
+            if (o->next >= o->found.size()) return VI_ERROR_RSRC_NFOUND;
+            out = " desc=" + traceArg(o->found[o->next]);
+            copyName(desc, o->found[o->next++]);
+            return VI_SUCCESS;
+        });
+}
+
+ViStatus viOpen(ViSession rm, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout,
+                ViSession *vi) {
+    return traced(
+        "viOpen", [&] { return traceArgs(rm, name, mode, timeout); },
+        [&](std::string &out) -> ViStatus {
+            Visa &v = visa();
+            std::unique_lock guard(v.mutex);
+            if (ViStatus st = enter(v, "viOpen")) return st;
+            if (vi == nullptr) return VI_ERROR_USER_BUF;
+            *vi = VI_NULL;
+            if (find(v, rm, Kind::Manager) == nullptr) return VI_ERROR_INV_OBJECT;
+            if (name == nullptr || *name == '\0' || std::strlen(name) > trl4sim::kMaxNameBytes) {
+                return VI_ERROR_INV_RSRC_NAME;
+            }
+            if ((mode & ~ViAccessMode{VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK | VI_LOAD_CONFIG}) != 0 ||
+                ((mode & VI_EXCLUSIVE_LOCK) != 0 && (mode & VI_SHARED_LOCK) != 0)) {
+                return VI_ERROR_INV_ACC_MODE;
+            }
+            auto bench = trl4sim::current();
+            const trl4sim::Resource *r = trl4sim::findResource(*bench, name);
+            if (r == nullptr) return VI_ERROR_RSRC_NFOUND;
+            if (r->openStatus < 0) return r->openStatus;
+            const ViObject h = newHandle(v);
+            Object &s = v.objects[h];
+            s.kind = Kind::Session;
+            s.manager = rm;
+            s.bench = std::move(bench);
+            s.resource = r;
+            const ViAccessMode lockType = mode & (VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK);
+            if (lockType != 0) {
+                const ViStatus st = lockSession(v, guard, h, lockType, timeout, nullptr);
+                if (st < 0) {
+                    closeObject(v, h);
+                    return st == VI_ERROR_TMO ? VI_ERROR_RSRC_LOCKED : st;
+                }
+            }
+            *vi = h;
+            out = " session=" + traceArg(h);
+            return r->openStatus;
+        });
+}
+
+ViStatus viClose(ViObject object) {
+    return traced(
+        "viClose", [&] { return traceArgs(object); },
+        [&](std::string &) -> ViStatus {
+            Visa &v = visa();
+            std::lock_guard guard(v.mutex);
+            if (ViStatus st = enter(v, "viClose")) return st;
+            if (object == VI_NULL) return VI_WARN_NULL_OBJECT;
+            auto it = v.objects.find(object);
+            if (it == v.objects.end()) return VI_ERROR_INV_OBJECT;
+            if (it->second.kind == Kind::Manager) {
+                std::vector<ViObject> owned;
+                for (const auto &[h, o] : v.objects) {
+                    if (o.kind != Kind::Manager && o.manager == object) owned.push_back(h);
+                }
+                for (ViObject h : owned)
+                    closeObject(v, h);
+            }
+            closeObject(v, object);
+            return VI_SUCCESS;
+        });
+}
+
+ViStatus viGetAttribute(ViObject object, ViAttr attribute, void *value) {
+    return traced(
+        "viGetAttribute", [&] { return traceArgs(object, attribute); },
+        [&](std::string &out) -> ViStatus {
+            Visa &v = visa();
+            std::lock_guard guard(v.mutex);
+            if (ViStatus st = enter(v, "viGetAttribute")) return st;
+            auto it = v.objects.find(object);
+            if (it == v.objects.end()) return VI_ERROR_INV_OBJECT;
+            if (value == nullptr) return VI_ERROR_USER_BUF;
+            if (it->second.kind != Kind::Session) return VI_ERROR_NSUP_ATTR;
+            const Object &s = it->second;
+            const trl4sim::Resource &r = *s.resource;
+            switch (attribute) {
+                case VI_ATTR_RSRC_NAME:
+                    return putText(value, r.name, out);
+                case VI_ATTR_INTF_TYPE:
+                    return put<ViUInt16>(value, r.intfType, out);
+                case VI_ATTR_INTF_NUM:
+                    return put<ViUInt16>(value, r.intfNum, out);
+                case VI_ATTR_TMO_VALUE:
+                    return put<ViUInt32>(value, s.timeout, out);
+                case VI_ATTR_RSRC_LOCK_STATE: {
+                    auto l = v.locks.find(lowerName(r.name));
+                    ViAccessMode state = VI_NO_LOCK;
+                    if (r.lockedElsewhere ||
+                        (l != v.locks.end() && l->second.exclusiveOwner != 0)) {
+                        state = VI_EXCLUSIVE_LOCK;
+                    } else if (l != v.locks.end() && !l->second.shared.empty()) {
+                        state = VI_SHARED_LOCK;
+                    }
+                    return put<ViAccessMode>(value, state, out);
+                }
+                case VI_ATTR_SLOT:
+                    return putOptional(value, r.slot, out);
+                case VI_ATTR_MANF_ID:
+                    return putOptional(value, r.manfId, out);
+                case VI_ATTR_MAINFRAME_LA:
+                    return putOptional(value, r.mainframeLA, out);
+                case VI_ATTR_VXI_LA:
+                    return putOptional(value, r.vxiLA, out);
+                case VI_ATTR_MODEL_CODE:
+                    return putOptional(value, r.modelCode, out);
+                case VI_ATTR_TCPIP_ADDR:
+                    if (!r.tcpipAddr) return VI_ERROR_NSUP_ATTR;
+                    return putText(value, *r.tcpipAddr, out);
+                default:
+                    return VI_ERROR_NSUP_ATTR;
+            }
+        });
+}
+
+ViStatus viSetAttribute(ViObject object, ViAttr attribute, ViAttrState value) {
+    return traced(
+        "viSetAttribute", [&] { return traceArgs(object, attribute, value); },
+        [&](std::string &) -> ViStatus {
+            Visa &v = visa();
+            std::lock_guard guard(v.mutex);
+            if (ViStatus st = enter(v, "viSetAttribute")) return st;
+            auto it = v.objects.find(object);
+            if (it == v.objects.end()) return VI_ERROR_INV_OBJECT;
+            if (it->second.kind == Kind::Session && attribute == VI_ATTR_TMO_VALUE) {
+                if (value > VI_TMO_INFINITE) return VI_ERROR_NSUP_ATTR_STATE;
+                it->second.timeout = static_cast<ViUInt32>(value);
+                return VI_SUCCESS;
+            }
+            switch (attribute) {
+                case VI_ATTR_RSRC_NAME:
+                case VI_ATTR_INTF_TYPE:
+                case VI_ATTR_INTF_NUM:
+                case VI_ATTR_RSRC_LOCK_STATE:
+                case VI_ATTR_SLOT:
+                case VI_ATTR_MANF_ID:
+                case VI_ATTR_MAINFRAME_LA:
+                case VI_ATTR_VXI_LA:
+                case VI_ATTR_MODEL_CODE:
+                case VI_ATTR_TCPIP_ADDR:
+                    return VI_ERROR_ATTR_READONLY;
+                default:
+                    return VI_ERROR_NSUP_ATTR;
+            }
+        });
+}
+
+ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId,
+                ViChar accessKey[]) {
+    return traced(
+        "viLock", [&] { return traceArgs(vi, lockType, timeout); },
+        [&](std::string &) -> ViStatus {
+            Visa &v = visa();
+            std::unique_lock guard(v.mutex);
+            if (ViStatus st = enter(v, "viLock")) return st;
+            if (find(v, vi, Kind::Session) == nullptr) return VI_ERROR_INV_OBJECT;
+            if (lockType != VI_EXCLUSIVE_LOCK && lockType != VI_SHARED_LOCK)
+                return VI_ERROR_INV_LOCK_TYPE;
+            return lockSession(v, guard, vi, lockType, timeout, accessKey);
+        });
+}
+
+ViStatus viUnlock(ViSession vi) {
+    return traced(
+        "viUnlock", [&] { return traceArgs(vi); },
+        [&](std::string &) -> ViStatus {
+            Visa &v = visa();
+            std::lock_guard guard(v.mutex);
+            if (ViStatus st = enter(v, "viUnlock")) return st;
+            Object *s = find(v, vi, Kind::Session);
+            if (s == nullptr) return VI_ERROR_INV_OBJECT;
+            Lock &l = lockOf(v, *s);
+            if (l.exclusiveOwner == vi) {
+                if (--l.exclusiveCount == 0) l.exclusiveOwner = 0;
+            } else if (auto it = l.shared.find(vi); it != l.shared.end()) {
+                if (--it->second == 0) l.shared.erase(it);
+            } else {
+                return VI_ERROR_SESN_NLOCKED;
+            }
+            v.released.notify_all();
+            return VI_SUCCESS;
+        });
+}
+
+ViStatus viClear(ViSession vi) {
+    return traced(
+        "viClear", [&] { return traceArgs(vi); },
+        [&](std::string &) -> ViStatus {
+            Visa &v = visa();
+            std::lock_guard guard(v.mutex);
+            Object *s = nullptr;
+            if (ViStatus st = transferSession(v, "viClear", vi, false, s)) return st;
+            s->input.clear();
+            s->output.clear();
+            return VI_SUCCESS;
+        });
+}
+
+ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 count, ViUInt32 *written) {
+    return traced(
+        "viWrite",
+        [&] {
+            const auto *text = reinterpret_cast<const char *>(buf);
+            return traceArgs(vi,
+                             buf == nullptr ? std::string_view() : std::string_view(text, count));
+        },
+        [&](std::string &) { return write(vi, buf, count, written); });
+}
+
 ViStatus viRead(ViSession vi, ViBuf buf, ViUInt32 count, ViUInt32 *got) {
-    Visa &v = visa();
-    std::lock_guard guard(v.mutex);
-    if (got != nullptr) *got = 0;
-    Object *s = nullptr;
-    if (ViStatus st = transferSession(v, "viRead", vi, buf == nullptr && count > 0, s)) return st;
-    if (s->output.empty()) return VI_ERROR_TMO;
-    const size_t n = std::min<size_t>(count, s->output.size());
-    if (n > 0) std::memcpy(buf, s->output.data(), n);
-    s->output.erase(0, n);
-    if (got != nullptr) *got = static_cast<ViUInt32>(n);
-    return s->output.empty() ? VI_SUCCESS : VI_SUCCESS_MAX_CNT;
+    return traced(
+        "viRead", [&] { return traceArgs(vi, count); },
+        [&](std::string &out) -> ViStatus {
+            Visa &v = visa();
+            std::lock_guard guard(v.mutex);
+            if (got != nullptr) *got = 0;
+            Object *s = nullptr;
+            if (ViStatus st = transferSession(v, "viRead", vi, buf == nullptr && count > 0, s)) {
+                return st;
+            }
+            if (s->output.empty()) return VI_ERROR_TMO;
+            const size_t n = std::min<size_t>(count, s->output.size());
+            if (n > 0) std::memcpy(buf, s->output.data(), n);
+            out = " data=" + traceArg(std::string_view(s->output.data(), n));
+            s->output.erase(0, n);
+            if (got != nullptr) *got = static_cast<ViUInt32>(n);
+            return s->output.empty() ? VI_SUCCESS : VI_SUCCESS_MAX_CNT;
+        });
 }
 
 ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ...) {
+    va_list args;
+    va_start(args, readFmt);
+    const ViStatus st = traced(
+        "viQueryf", [&] { return traceArgs(vi, writeFmt, readFmt); },
+        [&](std::string &out) { return query(vi, writeFmt, readFmt, args, out); });
+    va_end(args);
+    return st;
+}
+
+}  // extern "C"
+
+namespace {
+
+ViStatus query(ViSession vi, ViConstString writeFmt, ViConstString readFmt, va_list args,
+               std::string &out) {
     Visa &v = visa();
     {
         std::lock_guard guard(v.mutex);
@@ -470,8 +575,6 @@ ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, .
     }
     if (writeFmt == nullptr || readFmt == nullptr) return VI_ERROR_INV_FMT;
     // Both formats are checked and their arguments taken before anything is sent.
-    va_list args;
-    va_start(args, readFmt);
     std::string command;
     ViStatus status = VI_SUCCESS;
     for (const char *p = writeFmt; *p != '\0' && status == VI_SUCCESS; ++p) {
@@ -492,7 +595,7 @@ ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, .
             status = VI_ERROR_NSUP_FMT;
         }
     }
-    char *out = nullptr;
+    char *reply_ = nullptr;
     ViInt32 *sizeInOut = nullptr;
     size_t capacity = 0;
     if (status == VI_SUCCESS) {
@@ -521,23 +624,23 @@ ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, .
             status = VI_ERROR_NSUP_FMT;
         }
         if (status == VI_SUCCESS) {
-            out = va_arg(args, char *);
-            if (out == nullptr) status = VI_ERROR_USER_BUF;
+            reply_ = va_arg(args, char *);
+            if (reply_ == nullptr) status = VI_ERROR_USER_BUF;
         }
     }
-    va_end(args);
     if (status != VI_SUCCESS) return status;
-    status = viWrite(vi, reinterpret_cast<ViConstBuf>(command.data()),
-                     static_cast<ViUInt32>(command.size()), nullptr);
+    status = write(vi, reinterpret_cast<ViConstBuf>(command.data()),
+                   static_cast<ViUInt32>(command.size()), nullptr);
     if (status < 0) return status;
     std::lock_guard guard(v.mutex);
     std::string reply;
     status = readReply(v, vi, reply, capacity - 1);
     if (status < 0) return status;
-    std::memcpy(out, reply.data(), reply.size());
-    out[reply.size()] = '\0';
+    std::memcpy(reply_, reply.data(), reply.size());
+    reply_[reply.size()] = '\0';
+    out = " reply=" + traceArg(reply);
     if (sizeInOut != nullptr) *sizeInOut = static_cast<ViInt32>(reply.size());
     return status;
 }
 
-}  // extern "C"
+}  // namespace

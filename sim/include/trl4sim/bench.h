@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "trl4sim/trace.h"
+
 namespace trl4sim {
 
 inline constexpr size_t kCoeffCount = 6;
@@ -32,6 +34,11 @@ struct Mezzanine {
     uint16_t typeCode = 0;                // 0: the position is empty
     std::optional<Coefficients> eeprom;   // factory contents; none: the EEPROM is blank
     std::array<double, 2> offsets{0, 0};  // output offsets of channels 1 and 2, volts
+    // True output characteristics: channel c gives (1 + gainError[c]) times the volts its
+    // DAC codes stand for; the reference clock runs at (1 + frequencyErrorPpm / 1e6) times
+    // its nominal rate.
+    std::array<double, 2> gainError{0, 0};
+    double frequencyErrorPpm = 0;
     SelfTest selfTest;
 };
 
@@ -105,7 +112,25 @@ bool writeEeprom(const Resource &resource, int position, const Coefficients &val
                  std::string *error = nullptr);
 std::filesystem::path stateDirectory();
 
-// Appends one line to the driver trace when TRL4_DRIVER_TRACE names a file.
-void trace(std::string_view line);
+// What a driver has set up on one output while it runs, as the output stage receives it:
+// the peak volts the DAC codes stand for and the frequency the nominal reference clock gives.
+// The mezzanine's true errors are not in it; the meter sees them.
+struct OutputSetup {
+    double amplitude = 0;
+    double frequency = 0;
+};
+// A driver publishes the setup of output channel 1 or 2 of the mezzanine at position 1-4
+// when it starts it, and none when it stops it or its session ends.
+void setOutput(std::string_view resource, int position, int channel,
+               std::optional<OutputSetup> setup);
+
+// Peak volts of the sine, hertz.
+struct MeterReading {
+    double amplitude;
+    double frequency;
+};
+// What an outside meter on output channel 1 or 2 of the mezzanine at position 1-4 of the
+// carrier behind `resource` would read now; none while that output is stopped.
+std::optional<MeterReading> readMeter(std::string_view resource, int position, int channel);
 
 }  // namespace trl4sim

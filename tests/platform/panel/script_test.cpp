@@ -258,6 +258,26 @@ TEST_F(RunnerTest, DumpPrintsEveryControlWithItsValue) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 12);  // title and 11 controls
 }
 
+// Colours: shown where set, and expected as set, text and background apart.
+TEST_F(RunnerTest, ColoursAreDumpedAndExpected) {
+    model.control(main, 8)->textColor = 0xFF0000;
+    load(
+        "dump MAIN\nexpect-color MAIN.STR 0xff0000\nexpect-background MAIN.STR 0xFFFFFF\n"
+        "expect-color MAIN.NUM 0x0\nexpect-background MAIN.STR 0xC0C0C0\n");
+    EXPECT_EQ(runAll(), ScriptRunner::Step::Failed);
+    EXPECT_EQ(runner->error(),
+              "t.txt:5: the text background of MAIN.STR is 0xFFFFFF, expected 0xC0C0C0");
+    const std::string text = printed();
+    EXPECT_NE(text.find("MAIN.STR string = \"abc\" text-color 0xFF0000 text-background 0xFFFFFF\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("MAIN.NUM numeric = 1.00\n"), std::string::npos) << text;
+    Script s;
+    std::string error;
+    EXPECT_FALSE(panel::parseScript("expect-color MAIN.STR 0x1000000\n", "s.txt", s, error));
+    EXPECT_EQ(error, "s.txt:1: '0x1000000' is not a colour (0xRRGGBB)");
+}
+
 TEST_F(RunnerTest, ShotWithoutPicturesIsSkippedNotFailed) {
     panel::HeadlessView view;
     model.setView(&view);

@@ -41,6 +41,12 @@ std::int64_t fileSize(const char *path);
 struct File;
 File *openForReading(const char *path);
 File *openForWriting(const char *path);
+// Opens a file whose name is UTF-8 text for appending, creating it when missing. Every
+// writeFile on it goes to the file's end and reaches the operating system before it returns,
+// so a process that dies afterwards loses nothing already written.
+File *openForAppending(const char *utf8Path);
+// The system's reason for the last failed open, write or close, as text.
+const char *lastFileErrorText();
 // Bytes read (0 at the end of the file), or -1 on error.
 std::int64_t readFile(File *file, void *buffer, std::size_t size);
 // True when every byte was written.
@@ -56,6 +62,9 @@ struct LocalTime {
     int minute = 0;
     int second = 0;
 };
+
+// The local time now; false when the clock cannot be read.
+bool localTimeNow(LocalTime &out);
 
 // The file's last-write time in local calendar fields; false when it cannot be read.
 bool lastWriteLocalTime(const char *path, LocalTime &out);

@@ -24,6 +24,8 @@ enum class ActionKind {
     ExpectMessage,
     ExpectVisible,
     ExpectHidden,
+    ExpectColor,       // the control's text colour
+    ExpectBackground,  // the colour behind the control's text
     Dump,
     Shot,
 };
@@ -34,7 +36,7 @@ struct Action {
     std::string panel;
     std::string control;
     std::string value;  // set/expect value, texts, file path, shot file
-    int index = 0;      // select
+    int index = 0;      // select; the colour of expect-color and expect-background
 };
 
 struct Script {

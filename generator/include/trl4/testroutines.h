@@ -1,4 +1,5 @@
-// Service routines of the main panel: the VXI carrier search test.
+// Service routines of the main panel: the VXI carrier search test (the waveform test is in
+// trl4/generator.h).
 #pragma once
 
 #include <cstdint>

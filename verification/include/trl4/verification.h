@@ -1,0 +1,13 @@
+// Verification: tolerances, the judgement of one point and its record in the protocol.
+#pragma once
+
+// Tolerance in percent of a nominal amplitude (volts) or frequency (hertz).
+double povAmpTolerance(double U);
+double povFreqTolerance(double F);
+
+// Judges the readings of both channels against povNominal and writes the point record.
+void povRecordPoint(double m1, double m2);
+
+// The verdict texts, eight characters each.
+inline constexpr const char *kVerdictPass = "норма   ";
+inline constexpr const char *kVerdictFail = "НЕ НОРМА";

@@ -1,0 +1,142 @@
+// The four verification procedures and the two buttons of the measured-value pop-up, which
+// end a point for calibration as well as for verification.
+
+#include <span>
+
+#include "ksptrl4_32.h"
+#include "p_trl4.h"
+#include "trl4/app.h"
+#include "trl4/app_callbacks.h"
+#include "trl4/app_state.h"
+#include "trl4/calibration.h"
+#include "trl4/generator.h"
+#include "trl4/verification.h"
+#include "userint.h"
+
+namespace {
+
+constexpr double kAmplitudePoints[] = {10.0, 5.0, 0.01};
+constexpr double kFrequencyPoints[] = {25000.0, 10000.0, 1000.0, 1.0};
+
+// What the generator can make: its largest range, and the highest frequency the page offers.
+constexpr double kMaxAmplitude = 10.0;
+constexpr double kMaxFrequency = 96000.0;
+
+// Set when stopping the generator failed for the pending point: a second cancel then ends it.
+bool g_stopFailed = false;
+
+// Waits for either button of the pop-up; true when the point was accepted.
+bool waitForOperator() {
+    vpResult = 0;
+    while (vpResult == 0) {
+        if (ProcessSystemEvents() < 0) return false;
+    }
+    return vpResult == 1;
+}
+
+// Stops the generator for the pending point; false, with the reason on the status line, when
+// it keeps running.
+bool stopGenerator() {
+    if (generatorSession == 0 || CheckDrvStatus(ksptrl4_stop(generatorSession)) >= 0) return true;
+    return false;
+}
+
+void endPoint(int result) {
+    g_stopFailed = false;
+    vpResult = result;
+    RemovePopup(0);
+}
+
+// A full procedure: each point in turn until one cannot be set up or is cancelled.
+template <class Setup>
+void verifyAll(std::span<const double> points, Setup setup) {
+    calibrMode = 0;
+    for (const double point : points) {
+        povNominal = point;
+        if (setup() < 0 || !waitForOperator()) return;
+    }
+}
+
+// One point at the operator's value in `control` of PP, refused when the generator cannot
+// make it.
+template <class Setup>
+void verifyOne(int control, double highest, const char *refusal, Setup setup) {
+    calibrMode = 0;
+    double nominal = 0.0;
+    GetCtrlVal(PP, control, &nominal);
+    if (!(nominal > 0.0 && nominal <= highest)) {
+        ShowStatusLine(refusal, kStatusRed);
+        return;
+    }
+    povNominal = nominal;
+    if (setup() >= 0) waitForOperator();
+}
+
+int setupAmplitude() {
+    return SetupUPoint(povNominal);
+}
+
+int setupFrequency() {
+    return SetupFPoint(&povNominal);
+}
+
+}  // namespace
+
+int povUallCB(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT) verifyAll(kAmplitudePoints, setupAmplitude);
+    return 0;
+}
+
+int povFallCB(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT) verifyAll(kFrequencyPoints, setupFrequency);
+    return 0;
+}
+
+int povUCB(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT) {
+        verifyOne(PP_U, kMaxAmplitude, "Напряжение поверки должно быть больше 0 и не больше 10 В",
+                  setupAmplitude);
+    }
+    return 0;
+}
+
+int povFCB(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT) {
+        verifyOne(PP_F_2, kMaxFrequency,
+                  "Частота поверки должна быть больше 0 и не больше 96000 Гц", setupFrequency);
+    }
+    return 0;
+}
+
+int vpOk(int, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    // The point stays pending while the generator runs: nothing is computed or recorded.
+    if (!stopGenerator()) {
+        g_stopFailed = true;
+        return 0;
+    }
+    double m1 = 0.0, m2 = 0.0;
+    GetCtrlVal(VP, VP_VAL_1, &m1);
+    GetCtrlVal(VP, VP_VAL_2, &m2);
+    if (calibrMode != 0) {
+        CalcCalibrCoeffs(m1, m2);
+    } else {
+        povRecordPoint(m1, m2);
+    }
+    endPoint(1);
+    return 0;
+}
+
+int CancelVP(int, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    if (!stopGenerator()) {
+        if (!g_stopFailed) {
+            g_stopFailed = true;
+            return 0;
+        }
+        // The operator is never trapped behind a generator that will not stop.
+        ShowStatusLine("Генератор не остановлен: выход может оставаться включённым", kStatusRed);
+    }
+    endPoint(-1);
+    return 0;
+}
