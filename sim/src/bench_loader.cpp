@@ -116,8 +116,11 @@ double real(const YAML::Node &node, std::string_view what) {
 double realWithin(const YAML::Node &node, std::string_view what, double limit) {
     const double v = real(node, what);
     if (!(v > -limit && v < limit)) {
-        char bound[32];
-        std::snprintf(bound, sizeof bound, "%g", limit);
+        char text[32];
+        // As "%g" writes it under the C locale, whatever the process locale.
+        const std::string bound(
+            text,
+            std::to_chars(text, text + sizeof text, limit, std::chars_format::general, 6).ptr);
         fail(node, std::string(what) + " " + scalar(node, what) + " must lie strictly between -" +
                        bound + " and " + bound);
     }

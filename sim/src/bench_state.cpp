@@ -279,9 +279,11 @@ bool writeEeprom(const Resource &resource, int position, const Coefficients &val
     std::string body(kEepromHeader);
     body += '\n';
     for (double v : values) {
+        // The shortest text that reads back as the same double, whatever the process locale.
         char number[40];
-        std::snprintf(number, sizeof number, "%.17g\n", v);
-        body += number;
+        const auto end = std::to_chars(number, number + sizeof number, v).ptr;
+        body.append(number, end);
+        body += '\n';
     }
     // Whole record or nothing: write a temporary beside it, flush it to disk, then rename.
     const std::string temp = file.string() + ".tmp." + std::to_string(::getpid());

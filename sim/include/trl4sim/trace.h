@@ -2,6 +2,7 @@
 // name(args) -> 0xSTATUS [outputs], written when the call returns.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -31,9 +32,10 @@ inline std::string traceArg(uint64_t v) {
     return std::to_string(v);
 }
 inline std::string traceArg(double v) {
+    // As "%.15g" writes it under the C locale, whatever the process locale.
     char text[40];
-    std::snprintf(text, sizeof text, "%.15g", v);
-    return text;
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, v, std::chars_format::general, 15).ptr);
 }
 // Text in double quotes, with quotes, backslashes and control characters escaped.
 inline std::string traceArg(std::string_view s) {
