@@ -24,6 +24,7 @@
 #include <memory>
 #include <vector>
 
+#include "../test_panels.h"
 #include "panel/model.h"
 #include "qt_test_app.h"
 #include "qt_view_impl.h"
@@ -35,6 +36,7 @@ using panel::Format;
 using panel::Kind;
 using panel::Mode;
 using panel::PanelChange;
+using paneltest::Seen;
 using trl4::panelqt::EntryField;
 using trl4::panelqt::LineBox;
 using trl4::panelqt::PanelSurface;
@@ -42,24 +44,6 @@ using trl4::panelqt::PictureBox;
 using trl4::panelqt::QtView;
 
 namespace {
-
-struct Seen {
-    int panel;
-    int control;
-    int event;
-    int data1;
-};
-std::vector<Seen> g_seen;
-
-int recordControl(int panel, int control, int event, void *, int data1, int) {
-    g_seen.push_back({panel, control, event, data1});
-    return 0;
-}
-
-int recordPanel(int panel, int event, void *, int data1, int) {
-    g_seen.push_back({panel, 0, event, data1});
-    return 0;
-}
 
 Control make(Kind kind, int id, const char *constant, int top, int left, int width, int height,
              Mode mode = Mode::None, DataType type = DataType::None) {
@@ -70,7 +54,7 @@ Control make(Kind kind, int id, const char *constant, int top, int left, int wid
     c.geometry = {top, left, width, height};
     c.mode = mode;
     c.type = type;
-    c.callback = &recordControl;
+    c.callback = &paneltest::recordCtrl;
     return c;
 }
 
@@ -105,7 +89,7 @@ panel::Panel mainPanel() {
     p.constant = "MAIN";
     p.title = "Главная";
     p.geometry = {40, 60, 400, 420};
-    p.callback = &recordPanel;
+    p.callback = &paneltest::recordPanel;
     Control ok = make(Kind::Button, OK, "OK", 380, 20, 80, 26, Mode::Hot);
     ok.label = "__OK";
     p.controls.push_back(ok);
@@ -207,7 +191,7 @@ class ViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
         trl4::panelqt::test::app();
-        g_seen.clear();
+        paneltest::seen().clear();
         view = std::make_unique<QtView>(model, nullptr);
         model.setView(view.get());
         main = model.addPanel(mainPanel());
@@ -217,7 +201,7 @@ class ViewTest : public ::testing::Test {
     std::vector<Seen> delivered() {
         model.dispatch();
         std::vector<Seen> out;
-        out.swap(g_seen);
+        out.swap(paneltest::seen());
         return out;
     }
 
@@ -481,7 +465,7 @@ TEST_F(ViewTest, OtherPanelsAreWindowsOwnedByTheMainOneWithTheirOwnSize) {
     showMain();
     panel::Panel question = popupPanel();
     question.defaultControl = 2;
-    question.callback = &recordPanel;
+    question.callback = &paneltest::recordPanel;
     const int pop = model.addPanel(question);
     panel::Panel viewer = popupPanel();
     viewer.sizable = true;
