@@ -78,12 +78,10 @@ int init(std::vector<std::string> args, PanelViewFactory factory = nullptr) {
 
 // Callbacks of the program's resource, recording what they receive.
 std::vector<std::string> g_calls;
-int g_discardOwnPanel = 0;
 
 int anyCtrl(int panel, int control, int event, void *, int, int) {
     g_calls.push_back("ctrl " + std::to_string(panel) + "." + std::to_string(control) + " " +
                       std::to_string(event));
-    if (event == EVENT_COMMIT && g_discardOwnPanel == panel) DiscardPanel(panel);
     return 0;
 }
 int anyPanel(int panel, int event, void *, int, int) {
@@ -109,7 +107,6 @@ class RuntimeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         g_calls.clear();
-        g_discardOwnPanel = 0;
         registerProgramCallbacks();
         ASSERT_EQ(
             init({"prog", "--view", "qt", "--shots", "/tmp", "-style", "x"}, recordingFactory), 0);
@@ -194,11 +191,7 @@ TEST_F(RuntimeTest, ABrokenResourceIsRefusedWithItsLine) {
     std::filesystem::remove(path);
 }
 
-TEST_F(RuntimeTest, UnregisteredCallbackFailsTheLoadWithItsLine) {
-    ClosePanelRuntime();
-    // A fresh table without closePanelCB cannot replace it: the earlier one stays registered,
-    // so check the message of a name nobody registered by building a panel that names one.
-    ASSERT_EQ(init({"prog", "--view", "headless"}), 0);
+TEST_F(RuntimeTest, ACallbackNameMustBeRegisteredForItsKind) {
     int si = NewPanel(0, "x", 0, 0, 100, 100);
     EXPECT_EQ(SetPanelAttribute(si, ATTR_CALLBACK_NAME, "nobodyRegisteredThis"), UIE_CALLBACK);
     EXPECT_EQ(SetPanelAttribute(si, ATTR_CALLBACK_NAME, "closePCB"), UIE_CALLBACK);  // control one
@@ -229,9 +222,6 @@ TEST_F(RuntimeTest, ValuesAreTypedAndCheckedAgainstTheControl) {
     EXPECT_EQ(SetCtrlVal(pp, PP_U, "5"), UIE_BAD_VALUE);        // text into a number
     EXPECT_EQ(SetCtrlVal(pp, PP_FILE_NAME, 5), UIE_BAD_VALUE);  // number into text
     EXPECT_EQ(SetCtrlVal(pp, PP_U, std::nan("")), UIE_BAD_VALUE);
-    EXPECT_EQ(SetCtrlVal(pp, PP_F_2, 1e6), 0);
-    ASSERT_EQ(GetCtrlVal(pp, PP_F_2, &u), 0);
-    EXPECT_EQ(u, 96000.0);
     EXPECT_EQ(GetCtrlVal(mp, MP_MEZ_NUM, &slot), UIE_NO_ITEMS);
     EXPECT_EQ(GetCtrlVal(mp, 99, &u), UIE_BAD_CONTROL);
     EXPECT_EQ(GetCtrlVal(9999, MP_S, &u), UIE_BAD_PANEL);
@@ -357,11 +347,9 @@ TEST_F(RuntimeTest, TheSelectionDialogBuiltInCode) {
     EXPECT_EQ(g_model->findPanel("SI"), si);
 }
 
-TEST_F(RuntimeTest, CallbacksRunInsideProcessSystemEventsAndMayNestAndDiscard) {
+TEST_F(RuntimeTest, CallbacksRunInsideProcessSystemEvents) {
     int mp = load(uir::MP);
-    int ex = load(uir::EXIT_POPUP);
     DisplayPanel(mp);
-    DisplayPanel(ex);
     ASSERT_EQ(g_model->operatorCommit(mp, MP_MP_EXIT), panel::Input::Accepted);
     EXPECT_TRUE(g_calls.empty());  // nothing runs until events are processed
     int pumpsBefore = g_view->pumps;
@@ -370,18 +358,6 @@ TEST_F(RuntimeTest, CallbacksRunInsideProcessSystemEventsAndMayNestAndDiscard) {
     ASSERT_EQ(g_calls.size(), 1u);
     EXPECT_EQ(g_calls[0], "ctrl " + std::to_string(mp) + "." + std::to_string(MP_MP_EXIT) + " " +
                               std::to_string(EVENT_COMMIT));
-    g_calls.clear();
-    // A callback that discards its own panel: discard events first, nothing after.
-    g_discardOwnPanel = ex;
-    g_model->operatorCommit(ex, EXIT_POPUP_EXIT_YES);
-    g_model->operatorCommit(ex, EXIT_POPUP_EXIT_NO);
-    ASSERT_EQ(ProcessSystemEvents(), 0);
-    EXPECT_EQ(g_model->panel(ex), nullptr);
-    for (std::size_t i = 1; i < g_calls.size(); ++i) {
-        EXPECT_NE(g_calls[i].find(" " + std::to_string(EVENT_DISCARD)), std::string::npos)
-            << g_calls[i];
-    }
-    EXPECT_EQ(HidePanel(ex), UIE_BAD_PANEL);
 }
 
 TEST(RuntimeIdleTest, OnlyAPollWithNothingToDoWaitsInTheView) {
