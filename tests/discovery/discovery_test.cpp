@@ -33,6 +33,16 @@ resources:
   - {name: "USB0::0x1A2B::0x0004::LONG::INSTR", interface: USB, idn: "ZELKORTECH,KSPBASE,0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ,2.0\n"}
 )yaml";
 
+// What kMixed gives, in order.
+const std::vector<std::string> kMixedFound = {
+    "Н.М.  Л.А.крейта:0x00, слот:3\n(VXI0::24::INSTR)",
+    "Н.М.М.  Л.А.крейта:0x80, слот:12\n(GPIB-VXI0::136::INSTR)",
+    "Н.М.У.  Л.А.крейта:0x01, слот:5\n(VXI1::40::INSTR)",
+    "NodaBOX, USB (№:1234)",
+    "NodaBOX, USB (№:2305\n)",
+    "NodaBOX, LXI (192.168.1.50, №:3344)",
+    "NodaBOX, USB (№:0123456789ABCDEFGHIJKLMNOPQRSTU)"};
+
 std::vector<std::string> descriptions(int32_t n) {
     std::vector<std::string> out;
     for (int32_t i = 0; i < n; ++i)
@@ -73,13 +83,7 @@ TEST_F(DiscoveryTest, EveryDecoyIsPassedOver) {
     install(kMixed);
     const int32_t n = FindVISAinstruments();
     ASSERT_EQ(n, 7);
-    EXPECT_THAT(
-        descriptions(n),
-        ElementsAre("Н.М.  Л.А.крейта:0x00, слот:3\n(VXI0::24::INSTR)",
-                    "Н.М.М.  Л.А.крейта:0x80, слот:12\n(GPIB-VXI0::136::INSTR)",
-                    "Н.М.У.  Л.А.крейта:0x01, слот:5\n(VXI1::40::INSTR)", "NodaBOX, USB (№:1234)",
-                    "NodaBOX, USB (№:2305\n)", "NodaBOX, LXI (192.168.1.50, №:3344)",
-                    "NodaBOX, USB (№:0123456789ABCDEFGHIJKLMNOPQRSTU)"));
+    EXPECT_EQ(descriptions(n), kMixedFound);
     EXPECT_EQ(Instruments[n].modelCode, 0);  // the rest stays unused
 
     const InstrumentEntry &vxi = Instruments[1];
@@ -102,12 +106,8 @@ TEST_F(DiscoveryTest, EveryDecoyIsPassedOver) {
     EXPECT_STREQ(usb.serialNo, "1234");
     EXPECT_STREQ(usb.idnField4, "1.07\n");
 
-    EXPECT_STREQ(Instruments[4].serialNo, "2305\n");
-    EXPECT_STREQ(Instruments[4].idnField4, "n/a");
+    // The reply's other forms are the identity parser's test.
     EXPECT_EQ(Instruments[5].intfType, VI_INTF_TCPIP);
-    EXPECT_STREQ(Instruments[5].idnField4, "1.07\n");
-    EXPECT_EQ(std::strlen(Instruments[6].serialNo), 31u);
-    EXPECT_STREQ(Instruments[6].idnField4, "2.0\n");
 }
 
 TEST_F(DiscoveryTest, BuiltinBenchListsItsCarriers) {
@@ -150,13 +150,9 @@ TEST_F(DiscoveryTest, FailuresOnOneResourceOnlySkipIt) {
     // The identity query fails on the first NodaBOX only.
     install(std::string(kMixed) +
             "faults:\n  - {call: viQueryf, status: 0xBFFF003E, on-call: 2}\n");
-    const int32_t n = FindVISAinstruments();
-    EXPECT_THAT(descriptions(n),
-                ElementsAre("Н.М.  Л.А.крейта:0x00, слот:3\n(VXI0::24::INSTR)",
-                            "Н.М.М.  Л.А.крейта:0x80, слот:12\n(GPIB-VXI0::136::INSTR)",
-                            "Н.М.У.  Л.А.крейта:0x01, слот:5\n(VXI1::40::INSTR)",
-                            "NodaBOX, USB (№:2305\n)", "NodaBOX, LXI (192.168.1.50, №:3344)",
-                            "NodaBOX, USB (№:0123456789ABCDEFGHIJKLMNOPQRSTU)"));
+    std::vector<std::string> expected = kMixedFound;
+    expected.erase(expected.begin() + 3);  // "NodaBOX, USB (№:1234)"
+    EXPECT_EQ(descriptions(FindVISAinstruments()), expected);
 }
 
 TEST_F(DiscoveryTest, LockedNodaBoxIsSkippedAfterTheLockTimeOut) {

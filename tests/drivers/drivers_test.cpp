@@ -155,11 +155,10 @@ TEST_F(DriverTest, CarrierInitRefusesWhatIsNoCarrierOfOurs) {
     EXPECT_EQ(kspbase_init(kVxi, 1, 1, nullptr), KSPBASE_ERROR_PARAMETER);
 }
 
-TEST_F(DriverTest, SessionOpeningSequenceAsTraced) {
+// The opening's exact trace is the select_choose script's; here the values it reads.
+TEST_F(DriverTest, SessionOpeningReadsTheOffsetsAndRefusesUnknownAttributes) {
     const auto file = traceOn();
     openGenerator(kVxi, 2);
-    ViInt16 crate = 0;
-    EXPECT_EQ(viGetAttribute(carrier_, VI_ATTR_MAINFRAME_LA, &crate), VI_SUCCESS);
     uint32_t memory = 0;
     ASSERT_EQ(kspbase_mem_q(carrier_, &memory), VI_SUCCESS);
     EXPECT_EQ(ksptrl4_alloc(gen_, memory / 4 / 2), VI_SUCCESS);
@@ -172,43 +171,14 @@ TEST_F(DriverTest, SessionOpeningSequenceAsTraced) {
     EXPECT_EQ(u1, 0.0012);
     EXPECT_EQ(u2, -0.0007);
     EXPECT_EQ(ksptrl4_get_attribute(gen_, 0x3FFF0915u, &u1), KSPTRL4_ERROR_ATTRIBUTE);
-    const std::string c = std::to_string(carrier_);
     const std::string g = std::to_string(gen_);
-    // VISA hands out handles in turn: each driver's resource manager, then its session.
-    const std::string rmC = std::to_string(carrier_ - 1);
-    const std::string rmG = std::to_string(carrier_ + 1);
-    const std::string viG = std::to_string(carrier_ + 2);
     closeAll();
-
-    // A driver's own VISA calls return, and so are written, before the driver call does.
-    const std::string ok = ") -> 0x00000000";
-    const std::string attr = "ksptrl4_get_attribute(" + g + ", ";
-    const std::string name = std::to_string(VI_ATTR_RSRC_NAME) + ok + " value=\"VXI0::24::INSTR\"";
-    EXPECT_THAT(
-        lines(file),
-        ElementsAre(
-            "viOpenDefaultRM(" + ok + " rm=" + rmC,
-            "viOpen(" + rmC + ", \"VXI0::24::INSTR\", 0, 0" + ok + " session=" + c,
-            "viGetAttribute(" + c + ", " + name,
-            "viGetAttribute(" + c + ", " + std::to_string(VI_ATTR_INTF_TYPE) + ok + " value=2",
-            "viGetAttribute(" + c + ", " + std::to_string(VI_ATTR_MANF_ID) + ok + " value=3702",
-            "kspbase_init(\"VXI0::24::INSTR\", 1, 1" + ok + " session=" + c,
-            "viOpenDefaultRM(" + ok + " rm=" + rmG,
-            "viOpen(" + rmG + ", \"VXI0::24::INSTR\", 0, 0" + ok + " session=" + viG,
-            "viGetAttribute(" + viG + ", " + name,
-            "ksptrl4_init(\"VXI0::24::INSTR\", 1, 1" + ok + " session=" + g,
-            "viGetAttribute(" + c + ", " + name,
-            "ksptrl4_connect(" + g + ", " + c + ", 2, 1, 1" + ok,
-            attr + std::to_string(KSPTRL4_ATTR_COEFF_BLOCK) + ok,
-            "viGetAttribute(" + c + ", " + std::to_string(VI_ATTR_MAINFRAME_LA) + ok + " value=64",
-            "viGetAttribute(" + c + ", " + name, "kspbase_mem_q(" + c + ok + " size=33554437",
-            "ksptrl4_alloc(" + g + ", 4194304" + ok,  // one eighth, rounded down
-            attr + std::to_string(KSPTRL4_ATTR_OFFSET_CH1) + ok + " value=0",
-            "ksptrl4_displacement(" + g + ok + " offsets=0.0012,-0.0007",
-            attr + std::to_string(KSPTRL4_ATTR_OFFSET_CH1) + ok + " value=0.0012",
-            attr + std::to_string(KSPTRL4_ATTR_OFFSET_CH2) + ok + " value=-0.0007",
-            attr + "1073678613) -> 0xBFFC0C08", "viClose(" + rmG + ok, "ksptrl4_close(" + g + ok,
-            "viClose(" + rmC + ok, "kspbase_close(" + c + ok));
+    const auto trace = lines(file);
+    for (const std::string &line :
+         {"ksptrl4_alloc(" + g + ", 4194304) -> 0x00000000",  // one eighth, rounded down
+          "ksptrl4_displacement(" + g + ") -> 0x00000000 offsets=0.0012,-0.0007",
+          "ksptrl4_get_attribute(" + g + ", 1073678613) -> 0xBFFC0C08"})
+        EXPECT_THAT(trace, ::testing::Contains(line));
 }
 
 TEST_F(DriverTest, CalibrationBlockIsReadAndWrittenInPlaceAndPersists) {
@@ -281,6 +251,7 @@ TEST_F(DriverTest, ConnectNeedsAGeneratorOnThatCarrier) {
     EXPECT_EQ(ksptrl4_init("GPIB0::1::INSTR", 1, 1, &none), KSPTRL4_ERROR_NO_MEZZANINE);
 }
 
+// A failing self-test's code and text reach the self-test panel: the generator session's test.
 TEST_F(DriverTest, SelfTestResetAndRevision) {
     openGenerator(kVxi, 2);
     int16_t result = -1;
@@ -290,11 +261,6 @@ TEST_F(DriverTest, SelfTestResetAndRevision) {
     EXPECT_STREQ(text, "Самоконтроль пройден");
     EXPECT_EQ(ksptrl4_self_test(gen_, nullptr, text), KSPTRL4_ERROR_PARAMETER);
     EXPECT_EQ(ksptrl4_reset(gen_), VI_SUCCESS);
-    closeAll();
-    openGenerator(kVxi, 4);
-    EXPECT_EQ(ksptrl4_self_test(gen_, &result, text), VI_SUCCESS);
-    EXPECT_EQ(result, 3);
-    EXPECT_STREQ(text, "Ошибка памяти формы канала 2");
     closeAll();
 
     char driver[KSPTRL4_TEXT_LEN] = "x";
@@ -309,27 +275,19 @@ TEST_F(DriverTest, SelfTestResetAndRevision) {
 }
 
 TEST_F(DriverTest, ErrorMessageForAnyStatus) {
-    const int32_t known[] = {VI_SUCCESS,
-                             KSPTRL4_WARN_EEPROM_DEFAULTS,
-                             KSPTRL4_ERROR_SESSION,
-                             KSPTRL4_ERROR_PARAMETER,
-                             KSPTRL4_ERROR_NOT_CONNECTED,
-                             KSPTRL4_ERROR_NO_MEZZANINE,
-                             KSPTRL4_ERROR_EEPROM,
-                             KSPTRL4_ERROR_MEMORY,
-                             KSPTRL4_ERROR_ATTRIBUTE,
-                             KSPTRL4_ERROR_SELF_TEST,
-                             KSPTRL4_ERROR_NOT_SUPPORTED,
-                             KSPBASE_ERROR_PARAMETER,
-                             KSPBASE_ERROR_POSITION,
-                             KSPBASE_ERROR_NOT_CARRIER,
-                             KSPBASE_ERROR_ATTRIBUTE,
-                             VI_ERROR_RSRC_NFOUND,
-                             VI_ERROR_TMO,
-                             VI_ERROR_INV_OBJECT,
-                             VI_ERROR_RSRC_LOCKED,
-                             VI_ERROR_INV_RSRC_NAME,
-                             VI_ERROR_ALLOC};
+    // clang-format off
+    const int32_t known[] = {
+        VI_SUCCESS, KSPTRL4_WARN_EEPROM_DEFAULTS, KSPTRL4_ERROR_SESSION, KSPTRL4_ERROR_PARAMETER,
+        KSPTRL4_ERROR_NOT_CONNECTED, KSPTRL4_ERROR_NO_MEZZANINE, KSPTRL4_ERROR_EEPROM,
+        KSPTRL4_ERROR_MEMORY, KSPTRL4_ERROR_ATTRIBUTE, KSPTRL4_ERROR_SELF_TEST,
+        KSPTRL4_ERROR_NOT_SUPPORTED, KSPBASE_ERROR_PARAMETER, KSPBASE_ERROR_POSITION,
+        KSPBASE_ERROR_NOT_CARRIER, KSPBASE_ERROR_ATTRIBUTE, VI_ERROR_RSRC_NFOUND, VI_ERROR_TMO,
+        VI_ERROR_INV_OBJECT, VI_ERROR_RSRC_LOCKED, VI_ERROR_INV_RSRC_NAME, VI_ERROR_ALLOC,
+        KSPTRL4_ERROR_CHANNEL, KSPTRL4_ERROR_MODE, KSPTRL4_ERROR_RANGE, KSPTRL4_ERROR_VALUE,
+        KSPTRL4_ERROR_FREQUENCY, KSPTRL4_ERROR_SAMPLE_RATE, KSPTRL4_ERROR_NOT_CONFIGURED,
+        KSPTRL4_ERROR_SEGMENT, KSPTRL4_ERROR_COEFFICIENTS, KSPTRL4_ERROR_MATH_LIBRARY,
+        KSPTRL4_WARN_FORM_CLIPPED};
+    // clang-format on
     std::set<std::string> texts;
     for (int32_t status : known) {
         const std::string text = message(status);
@@ -381,12 +339,7 @@ TEST_F(DriverTest, InjectedFaultsReachTheCallerAndTheTrace) {
     EXPECT_EQ(kspbase_m_type_q(carrier_, 1, &present, &type), VI_SUCCESS);
     EXPECT_EQ(kspbase_m_type_q(carrier_, 2, &present, &type), VI_SUCCESS);
     EXPECT_EQ(kspbase_m_type_q(carrier_, 3, &present, &type), VI_ERROR_TMO);
+    const std::string write = "ksptrl4_writeFlash(" + std::to_string(gen_) + ") -> 0xBFFC0C06";
     closeAll();
-    const auto trace = lines(file);
-    EXPECT_THAT(trace, ::testing::Contains(StartsWith("ksptrl4_writeFlash(")));
-    for (const auto &line : trace) {
-        if (line.rfind("ksptrl4_writeFlash(", 0) == 0) {
-            EXPECT_THAT(line, HasSubstr("-> 0xBFFC0C06"));
-        }
-    }
+    EXPECT_THAT(lines(file), ::testing::Contains(write));
 }

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <numbers>
-#include <set>
 #include <vector>
 
 #include "../sim/bench_fixture.h"
@@ -103,7 +102,8 @@ class GeneratorTest : public BenchTest {
 
 }  // namespace
 
-TEST_F(GeneratorTest, EveryRefusalHasItsOwnStatusAndText) {
+// Each status has its own text: the driver test of error messages.
+TEST_F(GeneratorTest, EveryRefusalHasItsOwnStatus) {
     install(kBench);
     open(kCarrier, 1);
     std::vector<double> samples(8, 0.5);
@@ -160,18 +160,6 @@ TEST_F(GeneratorTest, EveryRefusalHasItsOwnStatusAndText) {
     EXPECT_EQ(ksptrl4_config(unconnected, 0, 0), KSPTRL4_ERROR_NOT_CONNECTED);
     EXPECT_EQ(ksptrl4_close(unconnected), VI_SUCCESS);
     EXPECT_EQ(ksptrl4_stop(unconnected), KSPTRL4_ERROR_SESSION);
-
-    // Each status says something of its own.
-    std::set<std::string> texts;
-    std::set<int32_t> statuses;
-    for (const Case &c : cases) {
-        statuses.insert(c.expected);
-        char text[KSPTRL4_TEXT_LEN];
-        ASSERT_EQ(ksptrl4_error_message(0, c.expected, text), VI_SUCCESS);
-        EXPECT_THAT(text, ::testing::Not(::testing::HasSubstr("Неизвестный"))) << c.what;
-        texts.insert(text);
-    }
-    EXPECT_EQ(texts.size(), statuses.size());
 }
 
 TEST_F(GeneratorTest, SineFrequencyIsWhatTheAccumulatorCanMake) {

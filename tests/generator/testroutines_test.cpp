@@ -19,12 +19,22 @@ std::string vxi(const std::string &name, int slot, const char *model, const char
            ", manufacturer: " + maker + ", model: " + model + "}\n";
 }
 
+std::string threeHundred() {
+    std::string bench = "resources:\n";
+    for (int i = 1; i <= 300; ++i)
+        bench += vxi("VXI0::" + std::to_string(i) + "::INSTR", 1, "0x10D");
+    return bench;
+}
+
 class SearchTest : public BenchTest {
   protected:
     void TearDown() override {
+        release();
+        BenchTest::TearDown();
+    }
+    void release() {
         for (int i = 0; i < found_; ++i)
             std::free(list_[i]);
-        BenchTest::TearDown();
     }
     std::vector<std::string> collected() const {
         return std::vector<std::string>(list_, list_ + found_);
@@ -53,25 +63,20 @@ TEST_F(SearchTest, SlotModelAndMakerRules) {
     EXPECT_THAT(collected(),
                 ElementsAre("VXI0::1::INSTR", "VXI0::3::INSTR", "GPIB-VXI0::8::INSTR"));
 
-    for (int i = 0; i < found_; ++i)
-        std::free(list_[i]);
+    release();
     const uint16_t two[] = {0x177, 0x155};
     ASSERT_EQ(FindVXIInstrs(two, 2, 256, list_, &found_), VI_SUCCESS);
     EXPECT_THAT(collected(), ElementsAre("VXI0::4::INSTR"));
 }
 
 TEST_F(SearchTest, AtMostCapacityMinusOne) {
-    std::string bench = "resources:\n";
-    for (int i = 1; i <= 300; ++i)
-        bench += vxi("VXI0::" + std::to_string(i) + "::INSTR", 1, "0x10D");
-    install(bench);
+    install(threeHundred());
     ASSERT_GE(FindVXIInstrs(&k10D, 1, 256, list_, &found_), VI_SUCCESS);
     EXPECT_EQ(found_, 255);
     EXPECT_STREQ(list_[254], "VXI0::255::INSTR");
     EXPECT_EQ(list_[255], nullptr);
 
-    for (int i = 0; i < found_; ++i)
-        std::free(list_[i]);
+    release();
     EXPECT_GE(FindVXIInstrs(&k10D, 1, 1, list_, &found_), VI_SUCCESS);  // no room at all
     EXPECT_EQ(found_, 0);
     EXPECT_GE(FindVXIInstrs(&k10D, 1, 0, list_, &found_), VI_SUCCESS);
@@ -85,8 +90,7 @@ TEST_F(SearchTest, FailuresPartWayKeepWhatWasCollected) {
     EXPECT_EQ(FindVXIInstrs(&k10D, 1, 256, list_, &found_), VI_ERROR_TMO);
     EXPECT_THAT(collected(), ElementsAre("VXI0::1::INSTR", "VXI0::2::INSTR"));
 
-    for (int i = 0; i < found_; ++i)
-        std::free(list_[i]);
+    release();
     install("resources:\n" + vxi("VXI0::1::INSTR", 1, "0x10D") + vxi("VXI0::2::INSTR", 2, "0x10D") +
             "faults:\n  - {call: viOpen, status: 0xBFFF0072, on-call: 2}\n");
     EXPECT_EQ(FindVXIInstrs(&k10D, 1, 256, list_, &found_), VI_ERROR_RSRC_BUSY);
@@ -95,10 +99,7 @@ TEST_F(SearchTest, FailuresPartWayKeepWhatWasCollected) {
 }
 
 TEST_F(SearchTest, TestButtonActsOnCommitOnly) {
-    std::string bench = "resources:\n";
-    for (int i = 1; i <= 300; ++i)
-        bench += vxi("VXI0::" + std::to_string(i) + "::INSTR", 1, "0x10D");
-    install(bench + "faults:\n  - {call: viFindRsrc, status: 0xBFFF0000, on-call: 2}\n" +
+    install(threeHundred() + "faults:\n  - {call: viFindRsrc, status: 0xBFFF0000, on-call: 2}\n" +
             "  - {call: viFindRsrc, status: 0xBFFF0000, on-call: 3}\n");
     // Collects 255 copies and frees them (the leak check of the sanitizer build sees to that).
     EXPECT_EQ(test2CB(1, 2, EVENT_COMMIT, nullptr, 0, 0), 0);

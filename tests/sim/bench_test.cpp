@@ -22,9 +22,14 @@ resources:
         - {position: 2}
 )yaml";
 
+// A USB carrier, its mezzanine list at line 8.
+const std::string kMezzanines =
+    "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
+    "      mezzanines:\n";
+
 struct BadBench {
     const char *what;
-    const char *text;
+    std::string text;
     int line;
     const char *message;
 };
@@ -44,39 +49,25 @@ const BadBench kBadBenches[] = {
     {"missing name", "resources:\n  - interface: VXI\n", 2, "needs a name"},
     {"missing interface", "resources:\n  - name: A\n", 2, "needs an interface"},
     {"unknown interface", "resources:\n  - name: A\n    interface: FIREWIRE\n", 3, "not one of"},
-    {"position 5",
-     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
-     "      mezzanines:\n        - {position: 5}\n",
-     8, "out of range 1..4"},
-    {"position twice",
-     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
-     "      mezzanines:\n        - {position: 2}\n        - {position: 2}\n",
-     9, "given twice"},
+    {"position 5", kMezzanines + "        - {position: 5}\n", 8, "out of range 1..4"},
+    {"position twice", kMezzanines + "        - {position: 2}\n        - {position: 2}\n", 9,
+     "given twice"},
     {"five coefficients",
-     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
-     "      mezzanines:\n        - position: 1\n          eeprom: [1, 2, 3, 4, 5]\n",
-     9, "list of 6 numbers"},
-    {"not finite",
-     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
-     "      mezzanines:\n        - {position: 1, offsets: [.nan, 0]}\n",
-     8, "finite number"},
+     kMezzanines + "        - position: 1\n          eeprom: [1, 2, 3, 4, 5]\n", 9,
+     "list of 6 numbers"},
+    {"not finite", kMezzanines + "        - {position: 1, offsets: [.nan, 0]}\n", 8,
+     "finite number"},
     {"gain error of one channel",
-     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
-     "      mezzanines:\n        - position: 1\n          gain-error: [0.01]\n",
-     9, "list of 2 numbers"},
+     kMezzanines + "        - position: 1\n          gain-error: [0.01]\n", 9, "list of 2 numbers"},
     {"gain error of half",
-     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
-     "      mezzanines:\n        - position: 1\n          gain-error:\n            - 0.01\n"
-     "            - -0.5\n",
+     kMezzanines + "        - position: 1\n          gain-error:\n            - 0.01\n"
+                   "            - -0.5\n",
      11, "gain-error -0.5 must lie strictly between -0.5 and 0.5"},
     {"frequency error of a tenth",
-     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
-     "      mezzanines:\n        - {position: 1, frequency-error-ppm: 1e5}\n",
-     8, "strictly between -100000 and 100000"},
+     kMezzanines + "        - {position: 1, frequency-error-ppm: 1e5}\n", 8,
+     "strictly between -100000 and 100000"},
     {"frequency error not a number",
-     "resources:\n  - name: A\n    interface: USB\n    carrier:\n      name: c\n      memory: 1\n"
-     "      mezzanines:\n        - {position: 1, frequency-error-ppm: fast}\n",
-     8, "finite number"},
+     kMezzanines + "        - {position: 1, frequency-error-ppm: fast}\n", 8, "finite number"},
     {"carrier without memory",
      "resources:\n  - name: A\n    interface: USB\n    carrier:\n"
      "      name: c\n",
@@ -250,12 +241,7 @@ TEST_F(BenchTest, EepromWriteIsAllOrNothing) {
 
     // A record cut short (as a non-atomic writer could leave it) is reported, not half-read.
     std::string text;
-    {
-        std::ifstream in(record);
-        std::stringstream s;
-        s << in.rdbuf();
-        text = s.str();
-    }
+    std::getline(std::ifstream(record), text, '\0');
     std::ofstream(record, std::ios::trunc) << text.substr(0, text.size() / 2);
     Coefficients c{};
     std::string error;
