@@ -55,7 +55,7 @@ class FaultSweep : public FrontPanel {
             nominals.push_back(std::stod((*it)[1]));
         return nominals;
     }
-    std::filesystem::path log = dir / "sweep.log";
+    std::filesystem::path log;  // set once the test's folder exists
     std::vector<double> accepted;
 };
 
