@@ -15,7 +15,7 @@ using trl4::protocol::Arg;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::array<double, 3> v{};
     const size_t numbers = size < sizeof v ? size : sizeof v;
-    std::memcpy(v.data(), data, numbers);
+    if (numbers > 0) std::memcpy(v.data(), data, numbers);  // an empty input may come as null
     const std::string_view format(reinterpret_cast<const char *>(data) + numbers, size - numbers);
 
     constexpr const char *kPoint = "%-13.6lg               %lg%%\n%-13.6lg %-13.6lg %-13.6lg %s";
