@@ -15,6 +15,7 @@ constexpr std::size_t kCanary = 8;
 double take(const uint8_t *&data, std::size_t &size) {
     double v = 0.0;
     const std::size_t n = size < sizeof v ? size : sizeof v;
+    if (n == 0) return v;  // an empty input may come as null
     std::memcpy(&v, data, n);
     data += n;
     size -= n;
