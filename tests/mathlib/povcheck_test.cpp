@@ -129,40 +129,18 @@ TEST(PercentCheck, NullTextPointersAreAllowed) {
     EXPECT_STREQ(dev, "  -0.5");
 }
 
-// Extreme and hostile inputs never write past the eleventh byte.
+// Extreme and hostile inputs never write past the eleventh byte (arbitrary bit patterns are
+// the fuzzer's).
 TEST(PercentCheck, TextsStayWithinElevenBytes) {
-    const double values[] = {0.0,
-                             -0.0,
-                             1.0,
-                             -1.0,
-                             1e-300,
-                             -1e-300,
-                             5e-324,
-                             1e300,
-                             -1e300,
-                             1.7976931348623157e308,
-                             -1.7976931348623157e308,
-                             kInf,
-                             -kInf,
-                             kNaN,
-                             123456789.0,
-                             9.9999e-5,
-                             0.99951,
-                             2147483647.0};
+    const double kMax = std::numeric_limits<double>::max();
+    const double values[] = {0.0,    -0.0,  1.0,         -1.0,      1e-300,  -1e-300,
+                             5e-324, 1e300, -1e300,      kMax,      -kMax,   kInf,
+                             -kInf,  kNaN,  123456789.0, 9.9999e-5, 0.99951, 2147483647.0};
     for (double scale : values)
         for (double nominal : {0.0, 1.0, -1e300, kNaN})
             for (double measured : values)
                 for (double tol : values)
                     (void)proc(scale, nominal, measured, tol);
-    std::mt19937_64 rng(3);
-    for (int i = 0; i < 20000; ++i) {
-        double v[4];
-        for (double &x : v) {
-            uint64_t raw = rng();
-            std::memcpy(&x, &raw, sizeof x);
-        }
-        (void)proc(v[0], v[1], v[2], v[3]);
-    }
 }
 
 TEST(AbsoluteCheck, RoundsToSevenDigitsBeforeComparing) {
