@@ -265,15 +265,18 @@ TEST_F(MarkerFile, SetupForcesTheZeroByteAfterTheDigits) {
     EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), nullptr, nullptr, nullptr), 0);
 }
 
-TEST_F(MarkerFile, SetupRefusesShortTailsAndNeverWritesBeyondTheFile) {
+TEST_F(MarkerFile, SetupRefusesShortTailsTinyFilesAndNoMarkerAndNeverWritesBeyondTheFile) {
     const std::string head = "twenty or more bytes ahead ";
-    // Fewer than nine bytes after the prefix: refused, file untouched.
-    for (std::size_t tail = 0; tail < 9; ++tail) {
-        const std::string image = head + kPrefix + std::string(tail, 'x');
+    // Refused, file untouched: 19 bytes, no marker, fewer than nine bytes after the prefix.
+    std::vector<std::string> refused = {kPrefix + "123", std::string(100, 'p')};
+    for (std::size_t tail = 0; tail < 9; ++tail)
+        refused.push_back(head + kPrefix + std::string(tail, 'x'));
+    for (const std::string &image : refused) {
         writeBytes(path, image);
-        EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1) << tail;
-        EXPECT_EQ(readBytes(path), image) << tail;
+        EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1) << image;
+        EXPECT_EQ(readBytes(path), image);
     }
+    EXPECT_EQ(SetupFileInternalCRC32(nullptr), -1);
     // From nine on (less than the 32 written back otherwise): stamped, size kept.
     for (std::size_t tail : {9u, 10u, 31u, 32u, 33u}) {
         const std::string image = head + kPrefix + std::string(tail, 'x');
@@ -282,18 +285,6 @@ TEST_F(MarkerFile, SetupRefusesShortTailsAndNeverWritesBeyondTheFile) {
         EXPECT_EQ(readBytes(path).size(), image.size()) << tail;
         EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), nullptr, nullptr, nullptr), 0) << tail;
     }
-}
-
-TEST_F(MarkerFile, SetupRefusesTinyFilesAndFilesWithoutMarker) {
-    const std::string tiny = kPrefix + "123";  // 19 bytes
-    writeBytes(path, tiny);
-    EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1);
-    EXPECT_EQ(readBytes(path), tiny);
-    const std::string plain(100, 'p');
-    writeBytes(path, plain);
-    EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1);
-    EXPECT_EQ(readBytes(path), plain);
-    EXPECT_EQ(SetupFileInternalCRC32(nullptr), -1);
 }
 
 }  // namespace
