@@ -263,74 +263,6 @@ TEST(SampleToCode, CountZeroOrNegativeTouchesNothing) {
         0);
 }
 
-TEST(SampleToCode, StrideWritesEveryStepthElementOnly) {
-    const std::vector<double> a = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0, 1.1};
-    const std::vector<double> b = {-0.1, -0.2, -0.3, -0.4, -0.5, -0.6,
-                                   -0.7, -0.8, -0.9, -1.0, -1.1};
-    std::vector<int32_t> codes(2 * a.size(), 999);
-    EXPECT_EQ(ksptrl4Math_double2cod24(0, 0, 100, a.data(), 11, codes.data(), 2, 0), 0);
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        EXPECT_EQ(codes[2 * i], static_cast<int32_t>(a[i] * 100 + 0.5));
-        EXPECT_EQ(codes[2 * i + 1], 999);
-    }
-    EXPECT_EQ(ksptrl4Math_double2cod24(0, 0, 100, b.data(), 11, codes.data() + 1, 2, 0), 0);
-    for (std::size_t i = 0; i < b.size(); ++i)
-        EXPECT_EQ(codes[2 * i + 1], static_cast<int32_t>(b[i] * 100 + 0.5));
-
-    std::vector<float> f(a.begin(), a.end());
-    std::vector<int16_t> c16(3 * a.size(), 999);
-    EXPECT_EQ(ksptrl4Math_float2cod16(0, 0, 25600, f.data(), 11, c16.data(), 3, 0), 0);
-    for (std::size_t i = 0; i < c16.size(); ++i) {
-        if (i % 3 == 0)
-            EXPECT_EQ(c16[i], ref::code(static_cast<double>(f[i / 3]), 0, 0, 25600, 0, true).code);
-        else
-            EXPECT_EQ(c16[i], 999);
-    }
-}
-
-// Strided runs, long enough for the blocked path and backwards, against the reference, with
-// clips and NaN mixed in.
-TEST(SampleToCode, LongStridedRunsMatchReference) {
-    std::mt19937_64 rng(11);
-    std::uniform_real_distribution<double> unit(-12.0, 12.0);
-    for (int32_t step : {2, 3, -1}) {
-        const std::size_t n = 1000;
-        std::vector<double> x(n);
-        for (double &s : x)
-            s = unit(rng);
-        x[300] = kNaN;
-        x[777] = -kInf;
-        std::vector<float> xf(x.begin(), x.end());
-        const std::size_t span = (n - 1) * static_cast<std::size_t>(step > 0 ? step : 1) + 1;
-        std::vector<int32_t> c24(span, 12345);
-        std::vector<int16_t> c16(span, 12345);
-        // A negative stride writes backwards from the last element.
-        const std::ptrdiff_t origin = step > 0 ? 0 : static_cast<std::ptrdiff_t>(span - 1);
-        const int32_t cnt = static_cast<int32_t>(n);
-        const int32_t s24 =
-            ksptrl4Math_double2cod24(5, 0.5, 1e6, x.data(), cnt, c24.data() + origin, step, 0.25);
-        const int32_t s16 =
-            ksptrl4Math_float2cod16(5, 0.5, 1e6, xf.data(), cnt, c16.data() + origin, step, 0.25);
-        bool w24 = false, w16 = false;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::ptrdiff_t at = origin + static_cast<std::ptrdiff_t>(i) * step;
-            const auto r24 = ref::code(x[i], 0.5, 0.25, 1e6, 5, false);
-            const auto r16 = ref::code(static_cast<double>(xf[i]), 0.5, 0.25, 1e6, 5, true);
-            ASSERT_EQ(c24[static_cast<std::size_t>(at)], r24.code) << "step " << step << " i " << i;
-            ASSERT_EQ(c16[static_cast<std::size_t>(at)], r16.code) << "step " << step << " i " << i;
-            w24 |= r24.warned, w16 |= r16.warned;
-        }
-        EXPECT_TRUE(w24 && w16);  // the data clips beyond +-10
-        EXPECT_EQ(s24, kWarn);
-        EXPECT_EQ(s16, kWarn);
-        if (step == 2) {
-            for (std::size_t i = 1; i < span; i += 2) {
-                ASSERT_EQ(c24[i], 12345);
-            }
-        }
-    }
-}
-
 TEST(SampleToCode, TwoChannelsAlternateParametersAndShareTheWarning) {
     const int32_t modes[2] = {5, 1};
     const double zeros[2] = {0.0, 1.0};
@@ -377,7 +309,7 @@ TEST(SampleToCode, MatchesReferenceOnRandomInputs) {
             std::pow(10.0, 2.0 + 5.0 * (unit(rng) + 1.0) / 2.0) * (round % 7 == 0 ? -1.0 : 1.0);
         const double zero = round % 3 == 0 ? 0.0 : unit(rng) * 3.0;
         const double shift = round % 4 == 0 ? 0.0 : unit(rng);
-        const std::size_t n = 1 + static_cast<std::size_t>(rng() % 70);
+        const std::size_t n = round % 10 == 0 ? 1000 : 1 + static_cast<std::size_t>(rng() % 70);
         std::vector<double> x(n);
         for (double &s : x) {
             switch (pick(rng)) {
@@ -413,14 +345,29 @@ TEST(SampleToCode, MatchesReferenceOnRandomInputs) {
         const int32_t mode = round % 2 == 0 ? 5 : 3;
         for (const auto &e : exports)
             expect_matches_reference(e, mode, zero, gain, x, shift);
-        // A stride other than 1 takes the plain per-sample path: it must agree too.
-        std::vector<int32_t> packed, strided(2 * n, -1);
-        const int32_t status = exports[0].run(mode, zero, gain, x, packed, shift);
-        EXPECT_EQ(ksptrl4Math_double2cod24(mode, zero, gain, x.data(), static_cast<int32_t>(n),
-                                           strided.data(), 2, shift),
-                  status);
-        for (std::size_t i = 0; i < n; ++i)
-            ASSERT_EQ(strided[2 * i], packed[i]);
+        // Other strides, backwards too, write the packed codes at their places and nothing
+        // between them (a long batch takes the blocked path).
+        const int32_t step = round % 3 == 0 ? -1 : 2 + round % 2;
+        const std::size_t stride = step > 0 ? static_cast<std::size_t>(step) : 1;
+        const std::size_t span = (n - 1) * stride + 1;
+        const std::ptrdiff_t origin = step > 0 ? 0 : static_cast<std::ptrdiff_t>(span - 1);
+        const int32_t cnt = static_cast<int32_t>(n);
+        const std::vector<float> xf(x.begin(), x.end());
+        std::vector<int32_t> packed24, packed16, c24(span, 12345);
+        std::vector<int16_t> c16(span, 12345);
+        EXPECT_EQ(ksptrl4Math_double2cod24(mode, zero, gain, x.data(), cnt, c24.data() + origin,
+                                           step, shift),
+                  exports[0].run(mode, zero, gain, x, packed24, shift));
+        EXPECT_EQ(ksptrl4Math_float2cod16(mode, zero, gain, xf.data(), cnt, c16.data() + origin,
+                                          step, shift),
+                  exports[3].run(mode, zero, gain, x, packed16, shift));
+        for (std::size_t i = 0; i < span; ++i) {
+            const auto k =
+                static_cast<std::size_t>((static_cast<std::ptrdiff_t>(i) - origin) / step);
+            const bool written = i % stride == 0;
+            ASSERT_EQ(c24[i], written ? packed24[k] : 12345) << "step " << step << " at " << i;
+            ASSERT_EQ(c16[i], written ? packed16[k] : 12345) << "step " << step << " at " << i;
+        }
     }
 }
 
