@@ -126,19 +126,6 @@ TEST(SampleToCode, SixteenBitIsOne256thOfTheScale) {
     }
 }
 
-TEST(SampleToCode, ShiftCancelsZero) {
-    const std::vector<double> x = {-3.3, -1.0, 0.0, 0.25, 1.0, 2.75, 7.1};
-    for (const auto &e : all_exports()) {
-        std::vector<int32_t> shifted, plain;
-        e.run(0, 1.0, 1000.0, x, shifted, 1.0);
-        e.run(0, 0.0, 1000.0, x, plain, 0.0);
-        EXPECT_EQ(shifted, plain) << e.name;
-        std::vector<int32_t> offset;
-        e.run(0, 1.0, 1000.0, x, offset, 0.0);
-        EXPECT_NE(offset, plain) << e.name << ": zero alone must move the codes";
-    }
-}
-
 // The clip codes at and around the exact boundaries, for every export and both paths
 // (the batch is long enough for the vector path, and the tail goes through the scalar one).
 TEST(SampleToCode, ExactClipBoundaries) {
