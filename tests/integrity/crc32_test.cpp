@@ -120,15 +120,6 @@ TEST(FindInBuffer, ComparesHighBytesExactly) {
     EXPECT_EQ(FindInBuffer(near.data(), len(near), kCrcMarkerPrefix), nullptr);
 }
 
-TEST(MarkerImage, MatchingDigitsCheckAsZero) {
-    const std::string image = stamped(markedImage());
-    std::uint32_t stored, computed, file;
-    EXPECT_EQ(checkImage(image, stored, computed, file), 0);
-    EXPECT_EQ(stored, computed);
-    EXPECT_EQ(file, referenceCrc(image));
-    EXPECT_NE(file, stored);  // the file's CRC covers the digits as stored
-}
-
 TEST(MarkerImage, AnyChangedByteIsAMismatch) {
     const std::string image = stamped(markedImage());
     const auto digitsAt = image.find(kPrefix) + kPrefix.size();
@@ -145,31 +136,17 @@ TEST(MarkerImage, AnyChangedByteIsAMismatch) {
     }
 }
 
-TEST(MarkerImage, LowerCaseDigitsAreAccepted) {
-    std::string image = stamped(markedImage());
-    const auto at = image.find(kPrefix) + kPrefix.size();
-    for (std::size_t i = at; i < at + 8; ++i) {
-        image[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(image[i])));
-    }
-    std::uint32_t stored, computed, file;
-    EXPECT_EQ(checkImage(image, stored, computed, file), 0);
-    EXPECT_EQ(stored, computed);
-}
-
 TEST(MarkerImage, NoMarkerGivesMinusOneAndTheWholeImageChecksum) {
-    const std::string image = "plain bytes without any marker";
+    const std::string plain = "plain bytes without any marker";
     std::uint32_t stored, computed, file;
-    EXPECT_EQ(checkImage(image, stored, computed, file), -1);
+    EXPECT_EQ(checkImage(plain, stored, computed, file), -1);
     EXPECT_EQ(stored, 0u);
-    EXPECT_EQ(computed, referenceCrc(image));
-    EXPECT_EQ(file, referenceCrc(image));
+    EXPECT_EQ(computed, referenceCrc(plain));
+    EXPECT_EQ(file, referenceCrc(plain));
     EXPECT_EQ(CheckImageInternalCRC32(nullptr, 10, &stored, &computed, &file), -1);
     EXPECT_EQ(computed, 0u);
-}
-
-TEST(MarkerImage, PrefixAtTheVeryEndIsNoMarker) {
+    // A prefix at the very end is no marker.
     const std::string image = "some bytes " + kPrefix;
-    std::uint32_t stored, computed, file;
     EXPECT_EQ(checkImage(image, stored, computed, file), -1);
     EXPECT_EQ(stored, 0u);
     // One byte more and it counts; the digit is read and replaced within the image only.
@@ -199,7 +176,7 @@ TEST(MarkerImage, DigitsAreReadAsTheStandardHexConversionDoes) {
         std::size_t consumed;  // bytes replaced by '0'
     };
     const Case cases[] = {
-        {"1a2B", 0x1A2B, 4},
+        {"1a2B", 0x1A2B, 4},  // lower case accepted
         {"  +ff/", 0xFF, 5},
         {"\t-1", 0xFFFFFFFFu, 3},
         {"0xAb", 0xAB, 4},
@@ -245,7 +222,7 @@ TEST_F(MarkerFile, EmptyOrMissingFile) {
     EXPECT_EQ(GetFileCRC32(dir.path().string().c_str()), 0u);
 }
 
-TEST_F(MarkerFile, WholeFileChecksumAndCheckOfAFile) {
+TEST_F(MarkerFile, MatchingDigitsCheckAsZeroAndTheFileChecksumCoversThem) {
     const std::string image = stamped(markedImage());
     writeBytes(path, image);
     EXPECT_EQ(GetFileCRC32(path.c_str()), referenceCrc(image));
@@ -253,11 +230,12 @@ TEST_F(MarkerFile, WholeFileChecksumAndCheckOfAFile) {
     EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), &stored, &computed, &file), 0);
     EXPECT_EQ(stored, computed);
     EXPECT_EQ(file, referenceCrc(image));
+    EXPECT_NE(file, stored);  // the file's CRC covers the digits as stored
     writeBytes(path, image + "!");
     EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), &stored, &computed, nullptr), 1);
 }
 
-TEST_F(MarkerFile, SetupThenCheckGivesZeroAndChangesOnlyTheDigits) {
+TEST_F(MarkerFile, SetupThenCheckGivesZeroChangesOnlyTheDigitsAndEndsThemWithZero) {
     const std::string image = markedImage("--------");
     writeBytes(path, image);
     ASSERT_EQ(SetupFileInternalCRC32(path.c_str()), 0);
@@ -276,26 +254,25 @@ TEST_F(MarkerFile, SetupThenCheckGivesZeroAndChangesOnlyTheDigits) {
     // Stamping again is idempotent.
     ASSERT_EQ(SetupFileInternalCRC32(path.c_str()), 0);
     EXPECT_EQ(readBytes(path), after);
-}
-
-TEST_F(MarkerFile, SetupForcesTheZeroByteAfterTheDigits) {
-    std::string image = markedImage("0000000012");  // ten digits: the 9th byte becomes 0
-    writeBytes(path, image);
+    // Ten digits: the byte after the eighth is forced to zero.
+    writeBytes(path, markedImage("0000000012"));
     ASSERT_EQ(SetupFileInternalCRC32(path.c_str()), 0);
-    const std::string after = readBytes(path);
-    EXPECT_EQ(after[image.find(kPrefix) + kPrefix.size() + 8], '\0');
+    EXPECT_EQ(readBytes(path)[at + 8], '\0');
     EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), nullptr, nullptr, nullptr), 0);
 }
 
-TEST_F(MarkerFile, SetupRefusesShortTailsAndNeverWritesBeyondTheFile) {
+TEST_F(MarkerFile, SetupRefusesShortTailsTinyFilesAndNoMarkerAndNeverWritesBeyondTheFile) {
     const std::string head = "twenty or more bytes ahead ";
-    // Fewer than nine bytes after the prefix: refused, file untouched.
-    for (std::size_t tail = 0; tail < 9; ++tail) {
-        const std::string image = head + kPrefix + std::string(tail, 'x');
+    // Refused, file untouched: 19 bytes, no marker, fewer than nine bytes after the prefix.
+    std::vector<std::string> refused = {kPrefix + "123", std::string(100, 'p')};
+    for (std::size_t tail = 0; tail < 9; ++tail)
+        refused.push_back(head + kPrefix + std::string(tail, 'x'));
+    for (const std::string &image : refused) {
         writeBytes(path, image);
-        EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1) << tail;
-        EXPECT_EQ(readBytes(path), image) << tail;
+        EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1) << image;
+        EXPECT_EQ(readBytes(path), image);
     }
+    EXPECT_EQ(SetupFileInternalCRC32(nullptr), -1);
     // From nine on (less than the 32 written back otherwise): stamped, size kept.
     for (std::size_t tail : {9u, 10u, 31u, 32u, 33u}) {
         const std::string image = head + kPrefix + std::string(tail, 'x');
@@ -304,18 +281,6 @@ TEST_F(MarkerFile, SetupRefusesShortTailsAndNeverWritesBeyondTheFile) {
         EXPECT_EQ(readBytes(path).size(), image.size()) << tail;
         EXPECT_EQ(CheckFileInternalCRC32(path.c_str(), nullptr, nullptr, nullptr), 0) << tail;
     }
-}
-
-TEST_F(MarkerFile, SetupRefusesTinyFilesAndFilesWithoutMarker) {
-    const std::string tiny = kPrefix + "123";  // 19 bytes
-    writeBytes(path, tiny);
-    EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1);
-    EXPECT_EQ(readBytes(path), tiny);
-    const std::string plain(100, 'p');
-    writeBytes(path, plain);
-    EXPECT_EQ(SetupFileInternalCRC32(path.c_str()), -1);
-    EXPECT_EQ(readBytes(path), plain);
-    EXPECT_EQ(SetupFileInternalCRC32(nullptr), -1);
 }
 
 }  // namespace

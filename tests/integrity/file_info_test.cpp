@@ -176,16 +176,4 @@ TEST(GetFInfo, FileWithoutVersionNoteGivesNotAvailable) {
     EXPECT_STREQ(version, "n/a");
 }
 
-#ifdef TRL4_MATH_LIBRARY
-TEST(GetFInfo, TheMathLibraryCarriesItsVersionAndAStampedMarker) {
-    FInfo info = infoOf(TRL4_MATH_LIBRARY);
-    EXPECT_STREQ(info.version, "1.0");
-    EXPECT_STREQ(info.shortName, kMathLibraryFileName);
-    EXPECT_EQ(std::strlen(info.date), 10u);
-    std::uint32_t stored = 0, computed = 0, file = 0;
-    EXPECT_EQ(CheckFileInternalCRC32(TRL4_MATH_LIBRARY, &stored, &computed, &file), 0);
-    EXPECT_EQ(file, GetFileCRC32(TRL4_MATH_LIBRARY));
-}
-#endif
-
 }  // namespace

@@ -174,37 +174,20 @@ TEST_F(LoadedByName, EveryExportAnswersAsTheLinkedFunctionDoes) {
     const double zeros[2] = {0.0, 1.0}, gains[2] = {1000.0, 10.0}, shifts[2] = {0.5, 0.0};
     int32_t c24[6] = {}, l24[6] = {};
     int16_t c16[6] = {}, l16[6] = {};
-    const auto same24 = [&] { return std::equal(std::begin(c24), std::end(c24), l24); };
-    const auto same16 = [&] { return std::equal(std::begin(c16), std::end(c16), l16); };
-
-    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_double2cod24)(5, 0, 1e6, x, 3, c24, 1, 0),
-              ksptrl4Math_double2cod24(5, 0, 1e6, x, 3, l24, 1, 0));
-    EXPECT_TRUE(same24());
-    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_double2cod16)(5, 0, 256, x, 3, c16, 1, 0),
-              ksptrl4Math_double2cod16(5, 0, 256, x, 3, l16, 1, 0));
-    EXPECT_TRUE(same16());
-    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_float2cod24)(5, 0, 1e6, xf, 3, c24, 1, 0),
-              ksptrl4Math_float2cod24(5, 0, 1e6, xf, 3, l24, 1, 0));
-    EXPECT_TRUE(same24());
-    EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_float2cod16)(5, 0, 1e6, xf, 3, c16, 1, 0),
-              ksptrl4Math_float2cod16(5, 0, 1e6, xf, 3, l16, 1, 0));
-    EXPECT_TRUE(same16());
-    EXPECT_EQ(
-        TRL4_RESOLVE(ksptrl4Math_double2cod24_2chans)(modes, zeros, gains, x, 3, c24, 9, shifts),
-        ksptrl4Math_double2cod24_2chans(modes, zeros, gains, x, 3, l24, 9, shifts));
-    EXPECT_TRUE(same24());
-    EXPECT_EQ(
-        TRL4_RESOLVE(ksptrl4Math_double2cod16_2chans)(modes, zeros, gains, x, 3, c16, 0, shifts),
-        ksptrl4Math_double2cod16_2chans(modes, zeros, gains, x, 3, l16, 0, shifts));
-    EXPECT_TRUE(same16());
-    EXPECT_EQ(
-        TRL4_RESOLVE(ksptrl4Math_float2cod24_2chans)(modes, zeros, gains, xf, 3, c24, 9, shifts),
-        ksptrl4Math_float2cod24_2chans(modes, zeros, gains, xf, 3, l24, 9, shifts));
-    EXPECT_TRUE(same24());
-    EXPECT_EQ(
-        TRL4_RESOLVE(ksptrl4Math_float2cod16_2chans)(modes, zeros, gains, xf, 3, c16, 0, shifts),
-        ksptrl4Math_float2cod16_2chans(modes, zeros, gains, xf, 3, l16, 0, shifts));
-    EXPECT_TRUE(same16());
+    // Every code export by name and linked, on the same samples: same status, same codes.
+#define TRL4_SAME_CODES(fn, p1, p2, p3, samples, codes, linked, step, p4) \
+    EXPECT_EQ(TRL4_RESOLVE(fn)(p1, p2, p3, samples, 3, codes, step, p4),  \
+              fn(p1, p2, p3, samples, 3, linked, step, p4));              \
+    EXPECT_TRUE(std::equal(std::begin(codes), std::end(codes), linked)) << #fn
+    TRL4_SAME_CODES(ksptrl4Math_double2cod24, 5, 0, 1e6, x, c24, l24, 1, 0);
+    TRL4_SAME_CODES(ksptrl4Math_double2cod16, 5, 0, 256, x, c16, l16, 1, 0);
+    TRL4_SAME_CODES(ksptrl4Math_float2cod24, 5, 0, 1e6, xf, c24, l24, 1, 0);
+    TRL4_SAME_CODES(ksptrl4Math_float2cod16, 5, 0, 1e6, xf, c16, l16, 1, 0);
+    TRL4_SAME_CODES(ksptrl4Math_double2cod24_2chans, modes, zeros, gains, x, c24, l24, 9, shifts);
+    TRL4_SAME_CODES(ksptrl4Math_double2cod16_2chans, modes, zeros, gains, x, c16, l16, 0, shifts);
+    TRL4_SAME_CODES(ksptrl4Math_float2cod24_2chans, modes, zeros, gains, xf, c24, l24, 9, shifts);
+    TRL4_SAME_CODES(ksptrl4Math_float2cod16_2chans, modes, zeros, gains, xf, c16, l16, 0, shifts);
+#undef TRL4_SAME_CODES
 
     EXPECT_EQ(TRL4_RESOLVE(ksptrl4Math_cod24_2val)(1.5, 2.0, -4),
               ksptrl4Math_cod24_2val(1.5, 2.0, -4));

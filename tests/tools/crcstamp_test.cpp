@@ -57,14 +57,13 @@ class Crcstamp : public ::testing::Test {
         return r;
     }
 #ifdef _WIN32
-    static std::string quoted(const std::string &path) {
-        return "\"" + path + "\"";
-    }
+    static constexpr char kQuote = '"';
 #else
-    static std::string quoted(const std::string &path) {
-        return "'" + path + "'";
-    }
+    static constexpr char kQuote = '\'';
 #endif
+    static std::string quoted(const std::string &path) {
+        return kQuote + path + kQuote;
+    }
 
     TempDir dir;
     std::string file = dir.file("component.so");
