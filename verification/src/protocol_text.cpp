@@ -85,7 +85,7 @@ char windows1251Byte(std::uint32_t cp) {
 constexpr int kMaxWidth = static_cast<int>(kMessageChars);
 constexpr int kMaxPrecision = 64;
 
-struct Spec {
+struct Conversion {
     bool left = false;
     int width = 0;
     int precision = -1;
@@ -110,22 +110,22 @@ long long asInteger(const Arg *arg) {
     return 0;
 }
 
-std::string formatNumber(const Spec &spec, const Arg *arg) {
+std::string formatNumber(const Conversion &conv, const Arg *arg) {
     std::array<char, 400> buffer{};
     char *const first = buffer.data();
     char *const last = first + buffer.size();
     std::to_chars_result result{};
-    if (spec.conversion == 'd' || spec.conversion == 'i') {
+    if (conv.conversion == 'd' || conv.conversion == 'i') {
         result = std::to_chars(first, last, asInteger(arg));
     } else {
         const double value = asDouble(arg);
-        const int precision = spec.precision < 0 ? 6 : std::min(spec.precision, kMaxPrecision);
+        const int precision = conv.precision < 0 ? 6 : std::min(conv.precision, kMaxPrecision);
         if (std::isnan(value)) {
             // to_chars writes "-nan" for a negative NaN as the C library does.
             result = std::to_chars(first, last, value);
         } else {
-            const auto format = spec.conversion == 'e'   ? std::chars_format::scientific
-                                : spec.conversion == 'f' ? std::chars_format::fixed
+            const auto format = conv.conversion == 'e'   ? std::chars_format::scientific
+                                : conv.conversion == 'f' ? std::chars_format::fixed
                                                          : std::chars_format::general;
             result = std::to_chars(first, last, value, format, precision);
         }
@@ -145,14 +145,14 @@ std::string truncateChars(std::string text, std::size_t limit) {
     return text;
 }
 
-void pad(std::string &out, const Spec &spec, const std::string &body) {
+void pad(std::string &out, const Conversion &conv, const std::string &body) {
     const std::size_t chars = utf8Chars(body);
-    const std::size_t fill = static_cast<std::size_t>(spec.width) > chars
-                                 ? static_cast<std::size_t>(spec.width) - chars
+    const std::size_t fill = static_cast<std::size_t>(conv.width) > chars
+                                 ? static_cast<std::size_t>(conv.width) - chars
                                  : 0;
-    if (!spec.left) out.append(fill, ' ');
+    if (!conv.left) out.append(fill, ' ');
     out += body;
-    if (spec.left) out.append(fill, ' ');
+    if (conv.left) out.append(fill, ' ');
 }
 
 int readNumber(std::string_view format, std::size_t &at, int limit) {
@@ -185,15 +185,15 @@ std::string formatMessage(std::string_view format, std::span<const Arg> args) {
         }
         out += format.substr(at, percent - at);
         at = percent + 1;
-        Spec spec;
+        Conversion conv;
         while (at < format.size() && format[at] == '-') {
-            spec.left = true;
+            conv.left = true;
             ++at;
         }
-        spec.width = readNumber(format, at, kMaxWidth);
+        conv.width = readNumber(format, at, kMaxWidth);
         if (at < format.size() && format[at] == '.') {
             ++at;
-            spec.precision = readNumber(format, at, kMaxPrecision);
+            conv.precision = readNumber(format, at, kMaxPrecision);
         }
         while (at < format.size() && (format[at] == 'l' || format[at] == 'h'))
             ++at;
@@ -201,9 +201,9 @@ std::string formatMessage(std::string_view format, std::span<const Arg> args) {
             out += format.substr(percent);
             break;
         }
-        spec.conversion = format[at++];
+        conv.conversion = format[at++];
         const Arg *arg = nullptr;
-        switch (spec.conversion) {
+        switch (conv.conversion) {
             case '%':
                 out += '%';
                 continue;
@@ -214,7 +214,7 @@ std::string formatMessage(std::string_view format, std::span<const Arg> args) {
             case 'f':
                 arg = next < args.size() ? &args[next] : nullptr;
                 ++next;
-                if (arg != nullptr) pad(out, spec, formatNumber(spec, arg));
+                if (arg != nullptr) pad(out, conv, formatNumber(conv, arg));
                 continue;
             case 's': {
                 arg = next < args.size() ? &args[next] : nullptr;
@@ -222,9 +222,9 @@ std::string formatMessage(std::string_view format, std::span<const Arg> args) {
                 if (arg == nullptr) continue;
                 const auto *text = std::get_if<const char *>(arg);
                 std::string body = text == nullptr || *text == nullptr ? "(null)" : *text;
-                if (spec.precision >= 0)
-                    body = truncateChars(std::move(body), static_cast<std::size_t>(spec.precision));
-                pad(out, spec, body);
+                if (conv.precision >= 0)
+                    body = truncateChars(std::move(body), static_cast<std::size_t>(conv.precision));
+                pad(out, conv, body);
                 continue;
             }
             default:
