@@ -7,6 +7,7 @@
 #include "trl4/app.h"
 #include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/driver_steps.h"
 #include "userint.h"
 
 namespace {
@@ -58,10 +59,9 @@ void CalcCalibrCoeffs(double meas1, double meas2) {
 
 int displacementCB(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
-    if (CheckDrvStatus(ksptrl4_displacement(generatorSession)) < 0) return 0;
-    if (CheckDrvStatus(ksptrl4_get_attribute(generatorSession, KSPTRL4_ATTR_OFFSET_CH1, &zeroU1)) <
-        0)
-        return 0;
-    CheckDrvStatus(ksptrl4_get_attribute(generatorSession, KSPTRL4_ATTR_OFFSET_CH2, &zeroU2));
+    const uint32_t s = generatorSession;
+    trl4::runInOrder([&] { return ksptrl4_displacement(s); },
+                     [&] { return ksptrl4_get_attribute(s, KSPTRL4_ATTR_OFFSET_CH1, &zeroU1); },
+                     [&] { return ksptrl4_get_attribute(s, KSPTRL4_ATTR_OFFSET_CH2, &zeroU2); });
     return 0;
 }

@@ -1,13 +1,13 @@
 // The two measuring-point sequences: the generator set up for one point, VP ready for the
 // operator's readings.
-#include "driver_steps.h"
 #include "ksptrl4_32.h"
 #include "p_trl4.h"
 #include "trl4/app_state.h"
+#include "trl4/driver_steps.h"
 #include "trl4/generator.h"
 #include "userint.h"
 
-using trl4gen::runInOrder;
+using trl4::runInOrder;
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver_steps.h"
 #include "kspbase.h"
 #include "ksptrl4_32.h"
 #include "p_trl4.h"
 #include "si.h"
 #include "trl4/app_state.h"
+#include "trl4/driver_steps.h"
 #include "trl4/generator.h"
 #include "userint.h"
 #include "visa.h"
@@ -35,7 +35,7 @@ int32_t setUpSession(uint32_t waveformMemory) {
     double *block = nullptr;
     double offset1 = zeroU1;
     double offset2 = zeroU2;
-    const int32_t status = trl4gen::runInOrder(
+    const int32_t status = trl4::runInOrder(
         [&] { return ksptrl4_alloc(s, waveformMemory); }, [&] { return ksptrl4_displacement(s); },
         [&] { return ksptrl4_get_attribute(s, KSPTRL4_ATTR_COEFF_BLOCK, &block); },
         [&] { return ksptrl4_get_attribute(s, KSPTRL4_ATTR_OFFSET_CH1, &offset1); },

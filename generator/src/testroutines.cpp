@@ -8,9 +8,9 @@
 #include <new>
 #include <numbers>
 
-#include "driver_steps.h"
 #include "ksptrl4_32.h"
 #include "trl4/app_state.h"
+#include "trl4/driver_steps.h"
 #include "trl4/generator.h"
 #include "userint.h"
 #include "visa.h"
@@ -96,7 +96,7 @@ int testCB(int, int, int event, void *, int, int) {
     if (!sine || !zeros) return 0;
     MakeTestSine(sine.get(), kTestFormSamples);
     const uint32_t s = generatorSession;
-    const int32_t status = trl4gen::runInOrder(
+    const int32_t status = trl4::runInOrder(
         [&] { return ksptrl4_setSourceMode(s, 1, 5); },
         [&] { return ksptrl4_setSourceMode(s, 2, 1); },
         [&] { return ksptrl4_setRange(s, 2, 10.0); },

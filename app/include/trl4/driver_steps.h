@@ -1,11 +1,12 @@
-// Driver calls made one after another, each status through the status line.
+// Driver calls made one after another, each status through the status line: the shape of
+// every driver sequence of the program.
 #pragma once
 
 #include <cstdint>
 
 #include "trl4/app.h"
 
-namespace trl4gen {
+namespace trl4 {
 
 // Makes each call in order and passes its status to CheckDrvStatus; the first negative
 // result ends the run and is returned, else 0 (warnings are shown and let the run go on).
@@ -16,4 +17,4 @@ int32_t runInOrder(Calls... calls) {
     return result < 0 ? result : 0;
 }
 
-}  // namespace trl4gen
+}  // namespace trl4
