@@ -70,11 +70,18 @@ void reportFileFailure(const char *what) {
     ShowStatusLine(text.c_str(), kStatusRed);
 }
 
-void closeOpenFile() {
-    if (g_file != nullptr && !trl4::os::closeFile(g_file))
-        reportFileFailure("Ошибка записи в файл протокола");
+constexpr const char *kWriteFailed = "Ошибка записи в файл протокола";
+
+// Closes the open file, if any; false when its last data did not reach the system.
+bool closeQuietly() {
+    const bool ok = g_file == nullptr || trl4::os::closeFile(g_file);
     g_file = nullptr;
     logFile = 0;
+    return ok;
+}
+
+void closeOpenFile() {
+    if (!closeQuietly()) reportFileFailure(kWriteFailed);
 }
 
 void openFile(const char *name) {
@@ -101,7 +108,7 @@ void logMessage(const std::string &message) {
     if (logFile > 0 && g_file != nullptr) {
         const std::string bytes = trl4::protocol::toWindows1251(message);
         if (!trl4::os::writeFile(g_file, bytes.data(), bytes.size()))
-            reportFileFailure("Ошибка записи в файл протокола");
+            reportFileFailure(kWriteFailed);
     }
     showInViewer(message);
 }
@@ -152,9 +159,8 @@ void ApplyProtocolFileName(const char *name) {
 }
 
 void CloseProtocolFile() {
-    if (g_file != nullptr) trl4::os::closeFile(g_file);
-    g_file = nullptr;
-    logFile = 0;
+    // At shutdown there may be no status line left to tell a failure on.
+    closeQuietly();
 }
 
 int selFName(int, int control, int event, void *, int, int) {
