@@ -118,6 +118,20 @@ std::FILE *openAppending(const char *utf8Path) {
 
 }  // namespace
 
+int fileExists(const char *path) {
+    switch (fileKind(path)) {
+        case FileKind::Regular:
+        case FileKind::Other:
+            return 1;
+        case FileKind::Missing:
+        case FileKind::Directory:
+            return 0;
+        case FileKind::Error:
+            break;
+    }
+    return -1;
+}
+
 File *openForReading(const char *path) {
     if (path == nullptr) return nullptr;
     return openRegular(path, "rb");

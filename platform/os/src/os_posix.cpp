@@ -49,20 +49,12 @@ bool readMachineSearchPath(char *buffer, std::size_t capacity) {
     return true;
 }
 
-int fileExists(const char *path) {
-    if (path == nullptr) return -1;
-    struct stat st {};
-    if (::stat(path, &st) != 0) {
-        return (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) ? 0 : -1;
-    }
-    return S_ISDIR(st.st_mode) ? 0 : 1;
-}
-
 FileKind fileKind(const char *path) {
     if (path == nullptr) return FileKind::Error;
     struct stat st {};
     if (::stat(path, &st) != 0) {
-        return (errno == ENOENT || errno == ENOTDIR) ? FileKind::Missing : FileKind::Error;
+        return (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) ? FileKind::Missing
+                                                                              : FileKind::Error;
     }
     if (S_ISREG(st.st_mode)) return FileKind::Regular;
     return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;

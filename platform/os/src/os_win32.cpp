@@ -59,8 +59,8 @@ bool readMachineSearchPath(char *buffer, std::size_t capacity) {
     return true;
 }
 
-int fileExists(const char *path) {
-    if (path == nullptr) return -1;
+FileKind fileKind(const char *path) {
+    if (path == nullptr) return FileKind::Error;
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         switch (GetLastError()) {
@@ -71,21 +71,10 @@ int fileExists(const char *path) {
             case ERROR_BAD_NETPATH:
             case ERROR_BAD_PATHNAME:
             case ERROR_FILENAME_EXCED_RANGE:
-                return 0;
+                return FileKind::Missing;
             default:
-                return -1;
+                return FileKind::Error;
         }
-    }
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0 : 1;
-}
-
-FileKind fileKind(const char *path) {
-    if (path == nullptr) return FileKind::Error;
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileKind::Missing
-                                                                              : FileKind::Error;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Directory;
     return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? FileKind::Other : FileKind::Regular;
