@@ -226,10 +226,62 @@ Carrier carrier(const YAML::Node &node) {
     return c;
 }
 
+// Meter keys: what it measures, the generator outputs wired to its inputs, its accuracy,
+// noise seed, settling time and fault.
+Meter meter(const YAML::Node &node) {
+    checkKeys(node, "a meter", {"kind", "inputs", "accuracy", "seed", "settling", "fault"});
+    Meter m;
+    if (!node["kind"]) fail(node, "a meter needs its kind (ac-voltmeter or frequency-counter)");
+    const std::string kind = scalar(node["kind"], "kind");
+    if (kind == "ac-voltmeter") {
+        m.kind = MeterKind::AcVoltmeter;
+    } else if (kind == "frequency-counter") {
+        m.kind = MeterKind::FrequencyCounter;
+    } else {
+        fail(node["kind"],
+             "meter kind must be ac-voltmeter or frequency-counter, not " + inQuotes(kind));
+    }
+    const YAML::Node inputs = node["inputs"];
+    if (!inputs || !inputs.IsSequence() || inputs.size() == 0 || inputs.size() > kMaxMeterInputs) {
+        fail(inputs ? inputs : node, "a meter needs a list of 1 or 2 inputs");
+    }
+    for (const auto &item : inputs) {
+        checkKeys(item, "a meter input", {"carrier", "position", "channel"});
+        if (!item["carrier"]) fail(item, "a meter input needs the carrier it is wired to");
+        MeterInput in;
+        in.carrier = text(item["carrier"], "carrier", kMaxNameBytes);
+        if (item["position"])
+            in.position = static_cast<int>(integer(item["position"], "position", 1, 4));
+        if (item["channel"])
+            in.channel = static_cast<int>(integer(item["channel"], "channel", 1, 2));
+        m.inputs.push_back(std::move(in));
+    }
+    if (auto n = node["accuracy"]) m.accuracy = realWithin(n, "accuracy", 0.1);
+    if (m.accuracy < 0) fail(node["accuracy"], "accuracy must not be negative");
+    if (auto n = node["seed"]) m.seed = static_cast<uint64_t>(integer(n, "seed", 0, UINT32_MAX));
+    if (auto n = node["settling"]) m.settling = realWithin(n, "settling", 3600);
+    if (m.settling < 0) fail(node["settling"], "settling must not be negative");
+    if (auto n = node["fault"]) {
+        const std::string f = scalar(n, "fault");
+        if (f == "none") {
+            m.fault = MeterFault::None;
+        } else if (f == "no-answer") {
+            m.fault = MeterFault::NoAnswer;
+        } else if (f == "error") {
+            m.fault = MeterFault::ErrorReply;
+        } else if (f == "overload") {
+            m.fault = MeterFault::Overload;
+        } else {
+            fail(n, "meter fault must be none, no-answer, error or overload, not " + inQuotes(f));
+        }
+    }
+    return m;
+}
+
 Resource resource(const YAML::Node &node) {
     checkKeys(node, "a resource",
               {"name", "interface", "interface-number", "slot", "manufacturer", "mainframe", "la",
-               "model", "address", "idn", "open-status", "locked", "carrier"});
+               "model", "address", "idn", "open-status", "locked", "carrier", "meter"});
     Resource r;
     if (!node["name"]) fail(node, "a resource needs a name");
     r.name = text(node["name"], "resource name", kMaxNameBytes);
@@ -259,6 +311,8 @@ Resource resource(const YAML::Node &node) {
     if (auto n = node["open-status"]) r.openStatus = status(n, "open-status");
     if (auto n = node["locked"]) r.lockedElsewhere = boolean(n, "locked");
     if (auto n = node["carrier"]) r.carrier = carrier(n);
+    if (auto n = node["meter"]) r.meter = meter(n);
+    if (r.meter && r.carrier) fail(node, "a resource is a carrier or a meter, not both");
     return r;
 }
 
@@ -295,6 +349,16 @@ Bench bench(const YAML::Node &root) {
         if (!names.insert(key).second)
             fail(item, "resource " + inQuotes(r.name) + " is given twice");
         b.resources.push_back(std::move(r));
+    }
+    for (size_t i = 0; i < b.resources.size(); ++i) {
+        if (!b.resources[i].meter) continue;
+        for (const MeterInput &in : b.resources[i].meter->inputs) {
+            const Resource *c = findResource(b, in.carrier);
+            if (c == nullptr || !c->carrier) {
+                fail(list[i], "meter " + inQuotes(b.resources[i].name) + " is wired to " +
+                                  inQuotes(in.carrier) + ", which is no carrier of this bench");
+            }
+        }
     }
     if (const YAML::Node faults = root["faults"]) {
         if (!faults.IsSequence() && !faults.IsNull()) fail(faults, "faults must be a list");
