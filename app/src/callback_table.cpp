@@ -30,7 +30,7 @@ const CallbackTableEntry kAppCallbacks[] = {
     TRL4_CONTROL(povFallCB),  TRL4_CONTROL(povUCB),
     TRL4_CONTROL(povUallCB),  TRL4_CONTROL(vpOk),
     TRL4_CONTROL(CancelVP),   TRL4_CONTROL(testCB),
-    TRL4_CONTROL(test2CB),
+    TRL4_CONTROL(test2CB),    TRL4_CONTROL(vpMeasure),
 };
 
 #undef TRL4_CONTROL

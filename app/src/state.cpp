@@ -26,3 +26,7 @@ int logFile;
 char logFileName[kLogFileNameSize] = "trl4.log";
 // The protocol header is due until the first section is written.
 int32_t logSection = -1;
+
+char meterRsrc[kMeterRoles][kMeterTextSize];
+char meterIdn[kMeterRoles][kMeterTextSize];
+int meterMissing[kMeterRoles];

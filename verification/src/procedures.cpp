@@ -10,6 +10,7 @@
 #include "trl4/app_state.h"
 #include "trl4/calibration.h"
 #include "trl4/generator.h"
+#include "trl4/meters.h"
 #include "trl4/verification.h"
 #include "userint.h"
 
@@ -44,6 +45,7 @@ bool stopGenerator() {
 void endPoint(int result) {
     g_stopFailed = false;
     vpResult = result;
+    ForgetMeterReadings();
     RemovePopup(0);
 }
 

@@ -41,6 +41,7 @@ TRL4_CONTROL_CALLBACK(povUCB);
 TRL4_CONTROL_CALLBACK(povUallCB);
 TRL4_CONTROL_CALLBACK(vpOk);
 TRL4_CONTROL_CALLBACK(CancelVP);
+TRL4_CONTROL_CALLBACK(vpMeasure);
 
 // Hands every callback above (and the generator's test2CB) to the panel run-time, so
 // the resource can bind them by name. Returns the run-time's status.

@@ -48,4 +48,18 @@ extern int logFile;
 extern char logFileName[kLogFileNameSize];
 extern int32_t logSection;
 
+// The outside meters assigned to the four readings, by role: amplitude of channel 1 and 2,
+// frequency of channel 1 and 2 (role = 2 * measKind + channel - 1). An empty resource name:
+// none assigned, the operator types that reading. meterMissing: the assigned meter did not
+// answer when last asked who it is.
+inline constexpr int kMeterRoles = 4;
+inline constexpr int kMeterTextSize = 256;
+extern char meterRsrc[kMeterRoles][kMeterTextSize];
+extern char meterIdn[kMeterRoles][kMeterTextSize];
+extern int meterMissing[kMeterRoles];
+
+inline int MeterRole(int kind, int channel) {
+    return 2 * kind + channel - 1;
+}
+
 #endif
