@@ -70,11 +70,10 @@ double inputValue(const Meter &m, const MeterInput &in) {
     return m.kind == MeterKind::AcVoltmeter ? r->amplitude / std::sqrt(2.0) : r->frequency;
 }
 
-std::string measure(const Resource &resource, MeterState &s, const scpi::Unit &u,
-                    double &seconds) {
+std::string measure(const Resource &resource, MeterState &s, const scpi::Unit &u, double &seconds) {
     const Meter &m = *resource.meter;
-    const bool rightKind = (u.header == scpi::Header::MeasureVoltageAc) ==
-                           (m.kind == MeterKind::AcVoltmeter);
+    const bool rightKind =
+        (u.header == scpi::Header::MeasureVoltageAc) == (m.kind == MeterKind::AcVoltmeter);
     const int input = u.channel == 0 ? 1 : u.channel;
     if (!rightKind) {
         pushError(s, scpi::kUndefinedHeader);

@@ -12,8 +12,8 @@ using trl4sim::scpi::Header;
 using trl4sim::scpi::parse;
 
 TEST(Scpi, ShortAndLongFormsInAnyCaseWithChannelLists) {
-    for (const char *line : {"MEAS:VOLT:AC?", ":measure:voltage:ac?", "Meas:Voltage:Ac?",
-                             "MEASURE:VOLT:AC? (@2)"}) {
+    for (const char *line :
+         {"MEAS:VOLT:AC?", ":measure:voltage:ac?", "Meas:Voltage:Ac?", "MEASURE:VOLT:AC? (@2)"}) {
         const auto units = parse(line);
         ASSERT_EQ(units.size(), 1u) << line;
         EXPECT_EQ(units[0].error, 0) << line;
@@ -39,7 +39,8 @@ TEST(Scpi, MalformedUnitsCarryTheirErrors) {
         EXPECT_EQ(units[0].error, kUndefinedHeader) << line;
     }
     EXPECT_EQ(parse("*IDN? 1")[0].error, kParameterNotAllowed);
-    for (const char *line : {"MEAS:FREQ? (@0)", "MEAS:FREQ? (@100)", "MEAS:FREQ? 1", "MEAS:FREQ? (@"})
+    for (const char *line :
+         {"MEAS:FREQ? (@0)", "MEAS:FREQ? (@100)", "MEAS:FREQ? 1", "MEAS:FREQ? (@"})
         EXPECT_EQ(parse(line)[0].error, kIllegalParameterValue) << line;
     EXPECT_EQ(parse("*RST;;*CLS")[1].error, kUndefinedHeader);
 }
@@ -114,7 +115,8 @@ TEST_F(MeterTest, FaultsOverloadOrRefuse) {
 TEST_F(MeterTest, BenchRefusesMeterWiredToNothingOrMalformed) {
     std::string error;
     for (const char *bad :
-         {"resources: [{name: a, interface: GPIB, meter: {kind: ac-voltmeter, inputs: [{carrier: b}]}}]",
+         {"resources: [{name: a, interface: GPIB, meter: {kind: ac-voltmeter, inputs: [{carrier: "
+          "b}]}}]",
           "resources: [{name: a, interface: GPIB, meter: {kind: ohmmeter, inputs: []}}]",
           "resources: [{name: a, interface: GPIB, meter: {kind: ac-voltmeter}}]"}) {
         EXPECT_FALSE(trl4sim::installBenchText(bad, &error)) << bad;
