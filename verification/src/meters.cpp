@@ -1,11 +1,11 @@
 // The outside meters over VISA: one query per reading, its failures in the operator's words.
 #include "trl4/meters.h"
 
+#include <strings.h>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <strings.h>
 
 #include "p_trl4.h"
 #include "trl4/app.h"
@@ -107,7 +107,8 @@ MeterReadingResult ReadAssignedMeter(int kind, int channel) {
     if (ask(vi, command, reply) < 0 || reply.empty()) {
         r.failure = silence(vi, resource);
     } else if (!number(reply, value)) {
-        r.failure = text("Измерительный прибор %s: непонятный ответ \"%s\"", resource, reply.c_str());
+        r.failure =
+            text("Измерительный прибор %s: непонятный ответ \"%s\"", resource, reply.c_str());
     } else if (std::fabs(value) >= kOverload) {
         r.failure = text("Измерительный прибор %s: перегрузка", resource);
     } else {

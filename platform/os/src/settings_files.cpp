@@ -32,8 +32,8 @@ std::wstring wide(const std::string &utf8) {
 
 bool makeFolder(const std::string &path) {
     const std::wstring w = wide(path);
-    return !w.empty() && (CreateDirectoryW(w.c_str(), nullptr) != 0 ||
-                          GetLastError() == ERROR_ALREADY_EXISTS);
+    return !w.empty() &&
+           (CreateDirectoryW(w.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 bool moveOver(const std::string &from, const std::string &to) {

@@ -24,7 +24,7 @@
 namespace trl4::yaml {
 
 class Node {
-public:
+  public:
     enum class Kind : uint8_t { Null, Scalar, Sequence, Mapping };
 
     Kind kind() const noexcept { return kind_; }
@@ -65,7 +65,7 @@ public:
     // true/yes or false/no.
     std::optional<bool> toBool() const;
 
-private:
+  private:
     friend class Reader;
 
     Kind kind_ = Kind::Null;
@@ -103,7 +103,7 @@ std::string quote(std::string_view text);
 // Writes a mapping of strings and numbers, with at most one level of sections below it, as
 // text that parse() reads back to the same values.
 class Writer {
-public:
+  public:
     void text(std::string_view key, std::string_view value);
     void integer(std::string_view key, int64_t value);
     // Shortest form that reads back exactly; .nan, .inf and -.inf for the others.
@@ -115,7 +115,7 @@ public:
 
     const std::string &result() const noexcept { return out_; }
 
-private:
+  private:
     void entry(std::string_view key, std::string_view written);
 
     std::string out_;
