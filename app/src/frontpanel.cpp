@@ -17,6 +17,7 @@
 #include "trl4/app_state.h"
 #include "trl4/generator.h"
 #include "trl4/integrity.h"
+#include "trl4/meters.h"
 #include "trl4/protocol.h"
 #include "userint.h"
 #include "visa.h"
@@ -34,7 +35,8 @@ bool LoadAppPanels() {
         int resourceId;
     };
     const Load loads[] = {{&ST, uir::ST}, {&ABOUT, uir::ABOUT}, {&EXIT_POPUP, uir::EXIT_POPUP},
-                          {&VP, uir::VP}, {&MP, uir::MP},       {&CHLP, uir::CHLP}};
+                          {&VP, uir::VP}, {&MP, uir::MP},       {&CHLP, uir::CHLP},
+                          {&MI, uir::MI}};
     for (const Load &load : loads) {
         *load.handle = LoadPanel(0, kResourceFile, load.resourceId);
         if (*load.handle < 0) return false;
@@ -94,6 +96,7 @@ void startUp() {
     if (currentInstrument != nullptr) OpenInstrument(currentInstrument);
     fillVersions();
     checkMathLibrary();
+    CheckMeterSettings();
     exitRequested = 0;
     ShowCoeffs();
 }
@@ -165,6 +168,7 @@ void ShutDownFrontPanel() {
     DiscardPanel(ABOUT);
     DiscardPanel(EXIT_POPUP);
     DiscardPanel(MP);
+    DiscardPanel(MI);
     if (logFile != 0) CloseProtocolFile();
 }
 

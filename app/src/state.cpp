@@ -1,6 +1,7 @@
 #include "trl4/app_state.h"
 
 int ST, ABOUT, EXIT_POPUP, VP, MP, CHLP, CP, PP;
+int MI;
 
 uint32_t generatorSession;
 uint32_t carrierSession;

@@ -264,7 +264,10 @@ int32_t FindVISAmeters(std::vector<MeterEntry> &meters) {
             std::string identity = reply;
             while (!identity.empty() && (identity.back() == '\n' || identity.back() == '\r'))
                 identity.pop_back();
-            if (!identity.empty()) found.push_back({resource, identity});
+            InstrumentEntry asCarrier{};
+            // A carrier answering on a bus the search does not take carriers from is no meter.
+            if (!identity.empty() && !ParseIdnReply(identity, asCarrier))
+                found.push_back({resource, identity});
         }
         viClose(instr);
         return found.size() < SI_MAX_INSTRUMENTS;

@@ -27,3 +27,12 @@ void ForgetMeterReadings();
 // The identity a meter resource gives to "*IDN?", its line end taken off; empty when it does
 // not answer.
 std::string QueryMeterIdentity(const char *resource);
+
+// Reads the per-user assignment of the meters and asks each assigned meter who it is; one
+// that does not answer is marked missing and named on the status line. Nothing assigned:
+// nothing is asked.
+void CheckMeterSettings();
+
+// Writes the assignment to the per-user settings file at once; false, with the reason on the
+// status line, when it could not.
+bool SaveMeterSettings();
