@@ -80,11 +80,14 @@ void checkMathLibrary() {
         std::snprintf(line, sizeof line, "%s, версия:%s, дата:%s, CRC32=%08X", kMathLibraryFileName,
                       version, date, fileCrc);
         SetCtrlVal(ABOUT, ABOUT_CERT_MSG, line);
+        std::snprintf(mathLibraryVersion, sizeof mathLibraryVersion, "%s", version);
+        std::snprintf(mathLibraryCrc, sizeof mathLibraryCrc, "%08X", fileCrc);
     }
     ClosePathFName(search);
 }
 
 void startUp() {
+    LoadMeterSettings();
     const int32_t found = FindVISAinstruments();
     // A search that failed, as distinct from one that found nothing, says why on the status
     // line (VISA's own statuses have driver texts too).

@@ -31,3 +31,7 @@ int32_t logSection = -1;
 char meterRsrc[kMeterRoles][kMeterTextSize];
 char meterIdn[kMeterRoles][kMeterTextSize];
 int meterMissing[kMeterRoles];
+
+char carrierName[kInfoTextSize];
+char mathLibraryVersion[kInfoTextSize];
+char mathLibraryCrc[kInfoTextSize];

@@ -46,7 +46,8 @@ void readSettings(const std::string &path) {
     }
     for (int role = 0; role < kMeterRoles && problem.empty(); ++role) {
         const trl4::yaml::Node *n = root.find(kRoleKeys[role]);
-        if (n != nullptr && !n->isScalar() && !n->isNull()) problem = "неверное значение " + n->key();
+        if (n != nullptr && !n->isScalar() && !n->isNull())
+            problem = "неверное значение " + n->key();
     }
     if (!problem.empty()) {
         const std::string line = "Файл измерительных приборов " + path + ": " + problem;
@@ -61,9 +62,12 @@ void readSettings(const std::string &path) {
 
 }  // namespace
 
-void CheckMeterSettings() {
+void LoadMeterSettings() {
     const std::string path = settingsPath();
     if (!path.empty()) readSettings(path);
+}
+
+void CheckMeterSettings() {
     std::string missing;
     for (int role = 0; role < kMeterRoles; ++role) {
         if (meterRsrc[role][0] == '\0') continue;
@@ -92,7 +96,8 @@ bool SaveMeterSettings() {
     trl4::yaml::Writer out;
     for (int role = 0; role < kMeterRoles; ++role)
         out.text(kRoleKeys[role], meterRsrc[role]);
-    const std::string text = "# p_trl4: the outside meters assigned to the readings\n" + out.result();
+    const std::string text =
+        "# p_trl4: the outside meters assigned to the readings\n" + out.result();
     if (!path.empty() && trl4::os::replaceFileContent(path.c_str(), text)) return true;
     const std::string line = "Не записан файл измерительных приборов " +
                              (path.empty() ? std::string("(нет папки настроек)") : path);

@@ -50,6 +50,14 @@ extern int logFile;
 extern char logFileName[kLogFileNameSize];
 extern int32_t logSection;
 
+// The chosen carrier's name as its driver gives it, and the math library's version and
+// checksum as checked at start-up (empty when it was not found): the machine-readable record
+// names them.
+inline constexpr int kInfoTextSize = 256;
+extern char carrierName[kInfoTextSize];
+extern char mathLibraryVersion[kInfoTextSize];
+extern char mathLibraryCrc[kInfoTextSize];
+
 // The outside meters assigned to the four readings, by role: amplitude of channel 1 and 2,
 // frequency of channel 1 and 2 (role = 2 * measKind + channel - 1). An empty resource name:
 // none assigned, the operator types that reading. meterMissing: the assigned meter did not

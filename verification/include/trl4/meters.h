@@ -28,9 +28,12 @@ void ForgetMeterReadings();
 // not answer.
 std::string QueryMeterIdentity(const char *resource);
 
-// Reads the per-user assignment of the meters and asks each assigned meter who it is; one
-// that does not answer is marked missing and named on the status line. Nothing assigned:
-// nothing is asked.
+// Reads the per-user assignment of the meters; a file that cannot be read or is not an
+// assignment assigns nothing and is named on the status line.
+void LoadMeterSettings();
+
+// Asks each assigned meter who it is; one that does not answer is marked missing and named
+// on the status line. Nothing assigned: nothing is asked.
 void CheckMeterSettings();
 
 // Writes the assignment to the per-user settings file at once; false, with the reason on the

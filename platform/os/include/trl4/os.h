@@ -77,6 +77,10 @@ struct LocalTime {
     int second = 0;
 };
 
+// The local time now as ISO 8601 with the offset from UTC ("2026-12-06T09:05:07+03:00");
+// empty when the clock cannot be read.
+std::string localTimeIso8601();
+
 // The local time now; false when the clock cannot be read.
 bool localTimeNow(LocalTime &out);
 
