@@ -143,7 +143,10 @@ bool FillReadingsFromMeters() {
         }
         any = true;
     }
-    if (!any) return false;
+    if (!any) {
+        ShowStatusLine("Не назначен измерительный прибор для этой точки", kStatusRed);
+        return false;
+    }
     for (int channel = 1; channel <= 2; ++channel) {
         const MeterReadingResult &r = readings[static_cast<size_t>(channel - 1)];
         if (!r.ok) continue;

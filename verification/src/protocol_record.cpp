@@ -96,5 +96,6 @@ void WriteProtocolRecord(int kind, double nominal, double tolerance,
     field(row, mathLibraryVersion);
     field(row, mathLibraryCrc);
     row += "\r\n";
-    if (!trl4::os::writeFile(g_record, row.data(), row.size())) reportFailure("Ошибка записи в файл");
+    if (!trl4::os::writeFile(g_record, row.data(), row.size()))
+        reportFailure("Ошибка записи в файл");
 }
