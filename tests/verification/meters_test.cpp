@@ -97,8 +97,9 @@ TEST_F(Meters, MeasureFillsBothFieldsOrNothingAndSaysWhy) {
     openSession();
     const std::pair<const char *, const char *> faults[] = {
         {"GPIB0::1::INSTR", "Измерительный прибор GPIB0::1::INSTR не отвечает"},
-        {"GPIB0::2::INSTR", "Измерительный прибор GPIB0::2::INSTR: ошибка -230,\"Data corrupt or "
-                            "stale\""},
+        {"GPIB0::2::INSTR",
+         "Измерительный прибор GPIB0::2::INSTR: ошибка -230,\"Data corrupt or "
+         "stale\""},
         {"GPIB0::3::INSTR", "Измерительный прибор GPIB0::3::INSTR: перегрузка"},
         {"GPIB0::4::INSTR", "Канал 1: измерено 0, допустимо от 8 до 12"},
         {"GPIB0::9::INSTR", "Измерительный прибор GPIB0::9::INSTR не найден"},
