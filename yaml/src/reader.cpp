@@ -228,6 +228,21 @@ class Reader {
         return n;
     }
 
+    // After "-" or "key:" with nothing more on its line: the node on the lines below, indented
+    // deeper (or, after a key, a list at the key's indentation); else null, placed at the marker.
+    Node valueBelow(int col, int depth, int line, int column, bool listAtSameIndent) {
+        finishLine();
+        if (indent_ > col) return block(depth + 1);
+        if (listAtSameIndent && indent_ == col && sequenceEntry()) {
+            checkDepth(depth + 1);
+            return blockSequence(col, depth + 1);
+        }
+        Node null;
+        null.line_ = line;
+        null.column_ = column;
+        return null;
+    }
+
     Node blockSequence(int col, int depth) {
         Node seq = start(Node::Kind::Sequence);
         for (;;) {
@@ -235,19 +250,9 @@ class Reader {
             const int dashColumn = column();
             ++pos_;
             skipBlanks();
-            Node item;
-            if (atCommentOrLineEnd()) {
-                finishLine();
-                if (indent_ > col) {
-                    item = block(depth + 1);
-                } else {
-                    item.line_ = dashLine;
-                    item.column_ = dashColumn;
-                }
-            } else {
-                item = block(depth + 1);
-            }
-            seq.children_.push_back(std::move(item));
+            seq.children_.push_back(atCommentOrLineEnd()
+                                        ? valueBelow(col, depth, dashLine, dashColumn, false)
+                                        : block(depth + 1));
             if (indent_ != col || !sequenceEntry()) break;
         }
         if (indent_ > col) stray();
@@ -265,16 +270,7 @@ class Reader {
             skipBlanks();
             Node value;
             if (atCommentOrLineEnd()) {
-                finishLine();
-                if (indent_ > col) {
-                    value = block(depth + 1);
-                } else if (indent_ == col && sequenceEntry()) {
-                    checkDepth(depth + 1);
-                    value = blockSequence(col, depth + 1);
-                } else {
-                    value.line_ = keyLine;
-                    value.column_ = keyColumn;
-                }
+                value = valueBelow(col, depth, keyLine, keyColumn, true);
             } else {
                 if (sequenceEntry()) {
                     fail("a list cannot start on the line of its key: put its items below it");
@@ -317,8 +313,9 @@ class Reader {
         return std::string(s_.substr(begin, end - begin));
     }
 
-    // A scalar or a flow collection within one line (a flow collection may go on over lines).
-    Node inlineValue(int depth) {
+    // A scalar or a flow collection (which may go on over lines). A plain scalar ends at the
+    // line end or a comment; inside a flow collection also at a flow indicator or ": ".
+    Node inlineValue(int depth, bool inFlow = false) {
         const char c = peek();
         if (c == '[' || c == '{') return flow(depth);
         Node n = start(Node::Kind::Scalar);
@@ -327,15 +324,22 @@ class Reader {
             n.quoted_ = true;
             return n;
         }
+        if (inFlow && c == '-' && blankOrEndAt(1)) {
+            fail("a block list item ('- ') inside [ ] or { }");
+        }
         checkPlainStart();
+        plain(n, inFlow ? flowPlain() : blockPlain());
+        return n;
+    }
+
+    std::string_view blockPlain() {
         const size_t begin = pos_;
         while (!atLineEnd() && !(peek() == '#' && isBlank(s_[pos_ - 1])))
             ++pos_;
         size_t end = pos_;
         while (end > begin && isBlank(s_[end - 1]))
             --end;
-        plain(n, s_.substr(begin, end - begin));
-        return n;
+        return s_.substr(begin, end - begin);
     }
 
     static void plain(Node &n, std::string_view text) {
@@ -564,7 +568,7 @@ class Reader {
             flowSpace(openLine, closer);
             if (peek() == closer) break;
             if (isList) {
-                Node item = flowNode(depth + 1);
+                Node item = inlineValue(depth + 1, true);
                 flowSpace(openLine, closer);
                 if (peek() == ':' && (blankOrEndAt(1) || isFlowIndicator(peek(1)))) {
                     fail("a \"key: value\" pair inside [ ] is not supported: write {key: value}");
@@ -583,7 +587,7 @@ class Reader {
                     value.line_ = keyLine;
                     value.column_ = keyColumn;
                 } else {
-                    value = flowNode(depth + 1);
+                    value = inlineValue(depth + 1, true);
                     flowSpace(openLine, closer);
                 }
                 value.key_ = std::move(key);
@@ -603,21 +607,6 @@ class Reader {
         }
         ++pos_;
         if (!isList) uniqueKeys(n);
-        return n;
-    }
-
-    Node flowNode(int depth) {
-        const char c = peek();
-        if (c == '[' || c == '{') return flow(depth);
-        Node n = start(Node::Kind::Scalar);
-        if (c == '"' || c == '\'') {
-            n.text_ = c == '"' ? doubleQuoted() : singleQuoted();
-            n.quoted_ = true;
-            return n;
-        }
-        if (c == '-' && blankOrEndAt(1)) fail("a block list item ('- ') inside [ ] or { }");
-        checkPlainStart();
-        plain(n, flowPlain());
         return n;
     }
 

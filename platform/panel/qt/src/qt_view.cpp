@@ -325,13 +325,17 @@ void QtView::buildControl(int panel, PanelWidgets &widgets, const Control &contr
         w.label->setBuddy(body);
     }
     if (control.kind == Kind::Decoration) body->lower();
-    // A page built before its tab was shown follows the tab's show state, not its own.
-    body->setVisible(control.visible);
-    if (w.label) w.label->setVisible(control.visible);
-
     connectOperator(panel, control, body);
+    // A page built before its tab was shown follows the tab's show state, not its own.
+    // syncLook places the widgets before it shows them: a widget shown unplaced would first
+    // size itself to its contents, measuring its text for nothing.
     const panel::Panel *owner = model_.panel(panel);
-    if (owner != nullptr) syncLook(*owner, control, w);
+    if (owner != nullptr) {
+        syncLook(*owner, control, w);
+    } else {
+        body->setVisible(control.visible);
+        if (w.label) w.label->setVisible(control.visible);
+    }
     syncItems(control, w);
     syncLines(control, w);
     syncValue(control, w);

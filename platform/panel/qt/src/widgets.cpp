@@ -1,7 +1,9 @@
 #include "widgets.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFont>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -148,7 +150,18 @@ int LineBox::firstShownLine() const {
 PictureBox::PictureBox(QWidget *parent) : QWidget(parent) {}
 
 bool PictureBox::showFile(const QString &path) {
-    pixmap_ = path.isEmpty() ? QPixmap() : QPixmap(path);
+    if (path.isEmpty()) {
+        pixmap_ = QPixmap();
+    } else {
+        // A picture named for its format is decoded by that format's reader alone: probing
+        // would load every image plugin (and its libraries) first. Only a picture whose name
+        // does not tell its format is probed.
+        QImageReader reader(path, QFileInfo(path).suffix().toLower().toLatin1());
+        reader.setAutoDetectImageFormat(false);
+        QImage image = reader.read();
+        if (image.isNull()) image = QImage(path);
+        pixmap_ = QPixmap::fromImage(std::move(image));
+    }
     update();
     return !pixmap_.isNull();
 }

@@ -144,6 +144,12 @@ TEST(PictureBoxTest, MissingFileDrawsAPlaceholderAndARealFileIsShownScaled) {
     // Square image in a wide box: centred, the sides stay empty.
     EXPECT_EQ(shown.pixelColor(20, 10), QColor(Qt::red));
     EXPECT_NE(shown.pixelColor(2, 10), QColor(Qt::red));
+    // A name that does not tell the format, or tells a wrong one: the content decides.
+    for (const char *name : {"red.picture", "red.bmp"}) {
+        const QString misnamed = dir.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(red.save(misnamed, "PNG"));
+        EXPECT_TRUE(box.showFile(misnamed)) << name;
+    }
 }
 
 TEST(FrameShapes, SplitterFollowsItsLongerSideAndFramesLetClicksThrough) {
