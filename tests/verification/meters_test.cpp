@@ -194,6 +194,21 @@ TEST_F(Meters, UnattendedVerificationWritesWhatTypedReadingsWriteAndARecordRowFo
     }
 }
 
+TEST_F(Meters, CancelStopsTheUnattendedProcedureAtThePointShown) {
+    openSession();
+    assignAll(kVoltmeter, kCounter);
+    SetCtrlVal(PP, PP_AUTO, 1);
+    int passes = 0;
+    view()->answer = [&](panel::Model &m) {
+        if (++passes == 2) m.operatorCommit(VP, VP_COMMANDBUTTON_2);
+    };
+    commit(povFallCB, PP, PP_F_ALL);
+    EXPECT_EQ(passes, 2);
+    EXPECT_EQ(count(viewer(), "\n25000 "), 1u);
+    EXPECT_EQ(count(viewer(), "\n10000 "), 0u);
+    EXPECT_FALSE(trl4sim::readMeter("VXI0::24::INSTR", 1, 1).has_value());
+}
+
 TEST_F(Meters, AFailedReadingStopsTheUnattendedProcedureWithNothingRecorded) {
     ASSERT_TRUE(trl4sim::installBenchText(kFaultBench));
     openSession();

@@ -1,7 +1,6 @@
 // The outside meters over VISA: one query per reading, its failures in the operator's words.
 #include "trl4/meters.h"
 
-#include <strings.h>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -70,8 +69,16 @@ bool number(std::string_view reply, double &value) {
            std::isfinite(value);
 }
 
+// VISA resource names are the same whatever their letter case.
 bool sameResource(const char *a, const char *b) {
-    return a[0] != '\0' && strcasecmp(a, b) == 0;
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    if (a[0] == '\0') return false;
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (lower(*a) != lower(*b)) return false;
+    }
+    return *a == *b;
 }
 
 }  // namespace
