@@ -17,6 +17,7 @@
 #include "trl4/app_state.h"
 #include "trl4/generator.h"
 #include "trl4/integrity.h"
+#include "trl4/meters.h"
 #include "trl4/protocol.h"
 #include "userint.h"
 #include "visa.h"
@@ -34,7 +35,8 @@ bool LoadAppPanels() {
         int resourceId;
     };
     const Load loads[] = {{&ST, uir::ST}, {&ABOUT, uir::ABOUT}, {&EXIT_POPUP, uir::EXIT_POPUP},
-                          {&VP, uir::VP}, {&MP, uir::MP},       {&CHLP, uir::CHLP}};
+                          {&VP, uir::VP}, {&MP, uir::MP},       {&CHLP, uir::CHLP},
+                          {&MI, uir::MI}};
     for (const Load &load : loads) {
         *load.handle = LoadPanel(0, kResourceFile, load.resourceId);
         if (*load.handle < 0) return false;
@@ -78,11 +80,14 @@ void checkMathLibrary() {
         std::snprintf(line, sizeof line, "%s, версия:%s, дата:%s, CRC32=%08X", kMathLibraryFileName,
                       version, date, fileCrc);
         SetCtrlVal(ABOUT, ABOUT_CERT_MSG, line);
+        std::snprintf(mathLibraryVersion, sizeof mathLibraryVersion, "%s", version);
+        std::snprintf(mathLibraryCrc, sizeof mathLibraryCrc, "%08X", fileCrc);
     }
     ClosePathFName(search);
 }
 
 void startUp() {
+    LoadMeterSettings();
     const int32_t found = FindVISAinstruments();
     // A search that failed, as distinct from one that found nothing, says why on the status
     // line (VISA's own statuses have driver texts too).
@@ -94,6 +99,7 @@ void startUp() {
     if (currentInstrument != nullptr) OpenInstrument(currentInstrument);
     fillVersions();
     checkMathLibrary();
+    CheckMeterSettings();
     exitRequested = 0;
     ShowCoeffs();
 }
@@ -165,6 +171,7 @@ void ShutDownFrontPanel() {
     DiscardPanel(ABOUT);
     DiscardPanel(EXIT_POPUP);
     DiscardPanel(MP);
+    DiscardPanel(MI);
     if (logFile != 0) CloseProtocolFile();
 }
 

@@ -1,6 +1,7 @@
 #include "trl4/app_state.h"
 
 int ST, ABOUT, EXIT_POPUP, VP, MP, CHLP, CP, PP;
+int MI;
 
 uint32_t generatorSession;
 uint32_t carrierSession;
@@ -26,3 +27,11 @@ int logFile;
 char logFileName[kLogFileNameSize] = "trl4.log";
 // The protocol header is due until the first section is written.
 int32_t logSection = -1;
+
+char meterRsrc[kMeterRoles][kMeterTextSize];
+char meterIdn[kMeterRoles][kMeterTextSize];
+int meterMissing[kMeterRoles];
+
+char carrierName[kInfoTextSize];
+char mathLibraryVersion[kInfoTextSize];
+char mathLibraryCrc[kInfoTextSize];

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // Text limits count characters; the text is UTF-8, so a field holds up to four bytes a
 // character plus the terminating NUL.
@@ -37,6 +39,16 @@ extern InstrumentEntry Instruments[SI_MAX_INSTRUMENTS];
 // Fills Instruments with the carriers found; returns how many, or a negative VISA status
 // (Instruments then unchanged).
 int32_t FindVISAinstruments();
+
+// An instrument on the bus that is no carrier and answers "*IDN?": a candidate meter.
+struct MeterEntry {
+    std::string resource;
+    std::string identity;  // the reply without its line end
+};
+
+// Fills meters with what the same search finds besides the carriers; returns how many, or a
+// negative VISA status (meters then unchanged).
+int32_t FindVISAmeters(std::vector<MeterEntry> &meters);
 
 // Takes a "*IDN?" reply apart. Returns true when it comes from a NodaBOX; then serialNo and
 // idnField4 of the entry are set (NUL-terminated, cut to their limits on character

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "visa.h"
@@ -187,8 +188,12 @@ bool ParseIdnReply(std::string_view reply, InstrumentEntry &entry) {
     return true;
 }
 
-int32_t FindVISAinstruments() {
-    char buffer[VI_FIND_BUFLEN] = {};  // shared by the search, the reply and the address
+namespace {
+
+// The one VISA search of the program: visit(rm, name) for every instrument resource found,
+// in the order found, until it returns false. A negative VISA status when the search fails.
+template <class Visit>
+ViStatus searchResources(char (&buffer)[VI_FIND_BUFLEN], Visit visit) {
     ViSession rm = VI_NULL;
     ViFindList list = VI_NULL;
     ViUInt32 count = 0;
@@ -199,31 +204,34 @@ int32_t FindVISAinstruments() {
         viClose(rm);
         return status;
     }
-    std::unique_ptr<InstrumentEntry[]> scratch(new (std::nothrow)
-                                                   InstrumentEntry[SI_MAX_INSTRUMENTS]());
-    if (!scratch) {
-        viClose(list);
-        viClose(rm);
-        return VI_ERROR_ALLOC;
-    }
-    size_t kept = 0;
-    for (ViUInt32 i = 0; i < count && kept < SI_MAX_INSTRUMENTS; ++i) {
-        if (examine(rm, buffer, scratch[kept])) {
-            ++kept;
-        } else {
-            scratch[kept] = InstrumentEntry{};  // nothing of a skipped resource stays behind
-        }
+    for (ViUInt32 i = 0; i < count && visit(rm, buffer); ++i) {
         if (i + 1 < count) {
             status = viFindNext(list, buffer);
-            if (status < 0) {
-                viClose(list);
-                viClose(rm);
-                return status;
-            }
+            if (status < 0) break;
         }
     }
     viClose(list);
     viClose(rm);
+    return status < 0 ? status : VI_SUCCESS;
+}
+
+}  // namespace
+
+int32_t FindVISAinstruments() {
+    char buffer[VI_FIND_BUFLEN] = {};  // shared by the search, the reply and the address
+    std::unique_ptr<InstrumentEntry[]> scratch(new (std::nothrow)
+                                                   InstrumentEntry[SI_MAX_INSTRUMENTS]());
+    if (!scratch) return VI_ERROR_ALLOC;
+    size_t kept = 0;
+    const ViStatus status = searchResources(buffer, [&](ViSession rm, char *name) {
+        if (examine(rm, name, scratch[kept])) {
+            ++kept;
+        } else {
+            scratch[kept] = InstrumentEntry{};  // nothing of a skipped resource stays behind
+        }
+        return kept < SI_MAX_INSTRUMENTS;
+    });
+    if (status < 0) return status;
     // A carrier in slot 0 is the crate's own controller position: kept while searching,
     // dropped here. A second search leaves no entry of the first behind.
     int32_t copied = 0;
@@ -236,4 +244,35 @@ int32_t FindVISAinstruments() {
         ++copied;
     }
     return copied;
+}
+
+int32_t FindVISAmeters(std::vector<MeterEntry> &meters) {
+    char buffer[VI_FIND_BUFLEN] = {};
+    std::vector<MeterEntry> found;
+    const ViStatus status = searchResources(buffer, [&](ViSession rm, char *name) {
+        const std::string resource = name;
+        InstrumentEntry entry{};
+        // A carrier of ours is no meter, whatever it answers.
+        if (examine(rm, name, entry)) return true;
+        ViSession instr = VI_NULL;
+        if (viOpen(rm, resource.c_str(), VI_NO_LOCK, 0, &instr) < VI_SUCCESS) {
+            if (instr != VI_NULL) viClose(instr);
+            return true;
+        }
+        char reply[VI_FIND_BUFLEN] = "";
+        if (viQueryf(instr, "*IDN?\n", "%256t", reply) >= 0) {
+            std::string identity = reply;
+            while (!identity.empty() && (identity.back() == '\n' || identity.back() == '\r'))
+                identity.pop_back();
+            InstrumentEntry asCarrier{};
+            // A carrier answering on a bus the search does not take carriers from is no meter.
+            if (!identity.empty() && !ParseIdnReply(identity, asCarrier))
+                found.push_back({resource, identity});
+        }
+        viClose(instr);
+        return found.size() < SI_MAX_INSTRUMENTS;
+    });
+    if (status < 0) return status;
+    meters = std::move(found);
+    return static_cast<int32_t>(meters.size());
 }

@@ -19,6 +19,16 @@ void setLimits(int control, double low, double high) {
     SetCtrlAttribute(VP, control, ATTR_MAX_VALUE, high);
 }
 
+// "Измерить" serves only when a meter is assigned to a reading the pop-up shows.
+void showPopup() {
+    int assigned = meterRsrc[MeterRole(measKind, 1)][0] != '\0';
+    int second = 0;
+    GetCtrlAttribute(VP, VP_VAL_2, ATTR_VISIBLE, &second);
+    if (second != 0 && meterRsrc[MeterRole(measKind, 2)][0] != '\0') assigned = 1;
+    SetCtrlAttribute(VP, VP_MEASURE, ATTR_DIMMED, assigned != 0 ? 0 : 1);
+    InstallPopup(VP);
+}
+
 }  // namespace
 
 int SetupUPoint(double amplitude) {
@@ -45,7 +55,7 @@ int SetupUPoint(double amplitude) {
     SetCtrlVal(VP, VP_VAL_1, amplitude);
     SetCtrlVal(VP, VP_VAL_2, amplitude);
     SetCtrlVal(VP, VP_ED_IZM, "В");
-    InstallPopup(VP);
+    showPopup();
     return 0;
 }
 
@@ -80,6 +90,6 @@ int SetupFPoint(const double *frequency) {
     SetCtrlAttribute(VP, VP_VAL_2, ATTR_VISIBLE, calibrMode == 0 ? 1 : 0);
     SetCtrlVal(VP, VP_VAL_1, f);
     SetCtrlVal(VP, VP_ED_IZM, "Гц");
-    InstallPopup(VP);
+    showPopup();
     return 0;
 }

@@ -127,6 +127,7 @@ int selMezonin(int panel, int, int event, void *, int, int) {
         char name[KSPBASE_TEXT_LEN] = "";
         kspbase_m_get_attribute(carrierSession, KSPBASE_ATTR_CARRIER_NAME, name);
         name[sizeof name - 1] = '\0';
+        std::snprintf(carrierName, sizeof carrierName, "%s", name);
         char title[KSPBASE_TEXT_LEN + 32];
         std::snprintf(title, sizeof title, "ТРЛ4 N %d на %s", position, name);
         SetPanelAttribute(MP, ATTR_TITLE, title);

@@ -203,10 +203,70 @@ Carrier carrier(const Node &node) {
     return c;
 }
 
+// Meter keys: what it measures, the generator outputs wired to its inputs, its accuracy,
+// noise seed, settling time and fault.
+Meter meter(const Node &node) {
+    checkKeys(node, "a meter", {"kind", "inputs", "accuracy", "seed", "settling", "fault"});
+    Meter m;
+    const Node *kindNode = node.find("kind");
+    if (!kindNode) fail(node, "a meter needs its kind (ac-voltmeter or frequency-counter)");
+    const std::string &kind = scalar(*kindNode, "kind");
+    if (kind == "ac-voltmeter") {
+        m.kind = MeterKind::AcVoltmeter;
+    } else if (kind == "frequency-counter") {
+        m.kind = MeterKind::FrequencyCounter;
+    } else {
+        fail(*kindNode,
+             "meter kind must be ac-voltmeter or frequency-counter, not " + inQuotes(kind));
+    }
+    const Node *inputs = node.find("inputs");
+    if (!inputs || !inputs->isSequence() || inputs->size() == 0 ||
+        inputs->size() > kMaxMeterInputs) {
+        fail(inputs ? *inputs : node, "a meter needs a list of 1 or 2 inputs");
+    }
+    for (const Node &item : inputs->children()) {
+        checkKeys(item, "a meter input", {"carrier", "position", "channel"});
+        const Node *carrierNode = item.find("carrier");
+        if (!carrierNode) fail(item, "a meter input needs the carrier it is wired to");
+        MeterInput in;
+        in.carrier = text(*carrierNode, "carrier", kMaxNameBytes);
+        if (const Node *n = item.find("position"))
+            in.position = static_cast<int>(integer(*n, "position", 1, 4));
+        if (const Node *n = item.find("channel"))
+            in.channel = static_cast<int>(integer(*n, "channel", 1, 2));
+        m.inputs.push_back(std::move(in));
+    }
+    if (const Node *n = node.find("accuracy")) {
+        m.accuracy = realWithin(*n, "accuracy", 0.1);
+        if (m.accuracy < 0) fail(*n, "accuracy must not be negative");
+    }
+    if (const Node *n = node.find("seed"))
+        m.seed = static_cast<uint64_t>(integer(*n, "seed", 0, UINT32_MAX));
+    if (const Node *n = node.find("settling")) {
+        m.settling = realWithin(*n, "settling", 3600);
+        if (m.settling < 0) fail(*n, "settling must not be negative");
+    }
+    if (const Node *n = node.find("fault")) {
+        const std::string &f = scalar(*n, "fault");
+        if (f == "none") {
+            m.fault = MeterFault::None;
+        } else if (f == "no-answer") {
+            m.fault = MeterFault::NoAnswer;
+        } else if (f == "error") {
+            m.fault = MeterFault::ErrorReply;
+        } else if (f == "overload") {
+            m.fault = MeterFault::Overload;
+        } else {
+            fail(*n, "meter fault must be none, no-answer, error or overload, not " + inQuotes(f));
+        }
+    }
+    return m;
+}
+
 Resource resource(const Node &node) {
     checkKeys(node, "a resource",
               {"name", "interface", "interface-number", "slot", "manufacturer", "mainframe", "la",
-               "model", "address", "idn", "open-status", "locked", "carrier"});
+               "model", "address", "idn", "open-status", "locked", "carrier", "meter"});
     Resource r;
     const Node *name = node.find("name");
     if (!name) fail(node, "a resource needs a name");
@@ -242,6 +302,8 @@ Resource resource(const Node &node) {
     if (const Node *n = node.find("open-status")) r.openStatus = status(*n, "open-status");
     if (const Node *n = node.find("locked")) r.lockedElsewhere = boolean(*n, "locked");
     if (const Node *n = node.find("carrier")) r.carrier = carrier(*n);
+    if (const Node *n = node.find("meter")) r.meter = meter(*n);
+    if (r.meter && r.carrier) fail(node, "a resource is a carrier or a meter, not both");
     return r;
 }
 
@@ -280,6 +342,16 @@ Bench bench(const Node &root) {
         if (!names.insert(key).second)
             fail(item, "resource " + inQuotes(r.name) + " is given twice");
         b.resources.push_back(std::move(r));
+    }
+    for (size_t i = 0; i < b.resources.size(); ++i) {
+        if (!b.resources[i].meter) continue;
+        for (const MeterInput &in : b.resources[i].meter->inputs) {
+            const Resource *c = findResource(b, in.carrier);
+            if (c == nullptr || !c->carrier) {
+                fail((*list)[i], "meter " + inQuotes(b.resources[i].name) + " is wired to " +
+                                     inQuotes(in.carrier) + ", which is no carrier of this bench");
+            }
+        }
     }
     if (const Node *faults = root.find("faults")) {
         if (!faults->isSequence() && !faults->isNull()) fail(*faults, "faults must be a list");

@@ -1,6 +1,7 @@
 // The bench a fresh installation sees: carriers of every kind, and the neighbours a search
 // must pass over (another maker's module, slot 0 and slot 13, an unknown model, a foreign USB
-// device, a silent device, one that opens only with a warning, a GPIB instrument).
+// device, a silent device, one that opens only with a warning, a GPIB instrument), and an AC
+// voltmeter and a frequency counter wired to both outputs of the first carrier's position 1.
 #include "trl4sim/bench.h"
 
 namespace trl4sim {
@@ -116,6 +117,25 @@ resources:
   - name: "USB0::0x2F1C::0x0107::VK5400123::INSTR"
     interface: USB
     idn: "VOLTEK,DMM-7,VK5400123,A.02.01\n"
+    meter:
+      kind: ac-voltmeter
+      inputs:
+        - {carrier: "VXI0::24::INSTR", position: 1, channel: 1}
+        - {carrier: "VXI0::24::INSTR", position: 1, channel: 2}
+      accuracy: 0.00002
+      seed: 4123
+      settling: 0.8
+  - name: "GPIB0::11::INSTR"
+    interface: GPIB
+    idn: "VOLTEK,FC-3,FC0311,1.20\n"
+    meter:
+      kind: frequency-counter
+      inputs:
+        - {carrier: "VXI0::24::INSTR", position: 1, channel: 1}
+        - {carrier: "VXI0::24::INSTR", position: 1, channel: 2}
+      accuracy: 0.0000002
+      seed: 311
+      settling: 1.5
   - name: "USB0::0x1A2B::0x0004::KSP2101::INSTR"
     interface: USB
     idn: "ZELKORTECH,KSPBASE,2101,1.07\n"

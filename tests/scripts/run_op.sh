@@ -16,6 +16,7 @@
 #   --uir TEXT          write TEXT as p_trl4.uir in WORKDIR (a broken resource)
 #   --shots DIR         folder for the script's pictures (created), handed to p_trl4
 #   --locale NAME       LANG=LC_ALL=NAME; missing, it skips (77) or, required, fails
+#   --meters TEXT       write TEXT as the user's meter assignment before the run
 set -u
 exe=$1 script=$2 workdir=$3 expected=$4
 shift 4
@@ -60,6 +61,7 @@ $2"; shift 2 ;;
         export LANG LC_ALL
         shift 2 ;;
     --uir) printf '%s\n' "$2" >"$workdir/p_trl4.uir"; shift 2 ;;
+    --meters) mkdir -p "$workdir/config/p_trl4" && printf "$2\n" >"$workdir/config/p_trl4/meters.yaml"; shift 2 ;;
     --) shift; break ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
     esac
@@ -78,7 +80,9 @@ else
 fi
 TRL4_STATE_DIR=$workdir/state
 TRL4_DRIVER_TRACE=$workdir/trace.txt
-export TRL4_STATE_DIR TRL4_DRIVER_TRACE
+# The user's settings (the meter assignment) are the test's own.
+XDG_CONFIG_HOME=$workdir/config
+export TRL4_STATE_DIR TRL4_DRIVER_TRACE XDG_CONFIG_HOME
 if [ -n "$shots" ]; then
     mkdir -p "$shots" || exit 1
     set -- --shots "$shots" "$@"

@@ -176,8 +176,10 @@ TEST_F(BenchTest, ExampleBenchFileLoads) {
     std::string error;
     ASSERT_TRUE(trl4sim::reloadFromEnvironment(&error)) << error;
     auto bench = trl4sim::current();
-    ASSERT_EQ(bench->resources.size(), 3u);
+    ASSERT_EQ(bench->resources.size(), 4u);
     EXPECT_EQ(bench->resources[1].carrier->positions[3].selfTest.code, 3);
+    ASSERT_TRUE(bench->resources[3].meter);
+    EXPECT_EQ(bench->resources[3].meter->inputs.at(1).channel, 2);
     const trl4sim::Mezzanine &m = bench->resources[0].carrier->positions[0];
     EXPECT_EQ(m.gainError[1], -0.027);
     EXPECT_EQ(m.frequencyErrorPpm, 180);

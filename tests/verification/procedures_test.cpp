@@ -118,6 +118,11 @@ TEST_F(Procedures, AProgramKilledWhileWaitingKeepsTheConfirmedPointWhole) {
     const std::string bytes = read(dir / "kill.log");
     EXPECT_EQ(count(bytes, "0.02005%\r\n"), 1u);
     EXPECT_TRUE(bytes.ends_with("\xED\xEE\xF0\xEC\xE0   \r\n"));  // "норма   "
+    // The record beside it holds its header and that point's row, whole.
+    const std::string record = read(dir / "kill.log.csv");
+    EXPECT_EQ(count(record, "\r\n"), 2u);
+    EXPECT_EQ(count(record, "норма,typed,"), 2u);
+    EXPECT_TRUE(record.ends_with("\r\n"));
     close(ready[0]);
     close(ready[1]);
 }

@@ -1,7 +1,9 @@
 #include <cmath>
 
 #include "trl4/app_state.h"
+#include "trl4/meters.h"
 #include "trl4/protocol.h"
+#include "trl4/protocol_record.h"
 #include "trl4/verification.h"
 
 double povAmpTolerance(double U) {
@@ -28,4 +30,7 @@ void povRecordPoint(double m1, double m2) {
         "%-13.6lg %s\n",
         X, T, m1, X - m1, (X - m1) / X * 100, verdict(m1), m2, X - m2, (X - m2) / X * 100,
         verdict(m2));
+    WriteProtocolRecord(measKind, X, T,
+                        {RecordedReading{m1, verdict(m1), ReadingSource(1)},
+                         RecordedReading{m2, verdict(m2), ReadingSource(2)}});
 }

@@ -10,6 +10,7 @@
 #include "trl4/app_state.h"
 #include "trl4/calibration.h"
 #include "trl4/generator.h"
+#include "trl4/meters.h"
 #include "trl4/verification.h"
 #include "userint.h"
 
@@ -44,16 +45,38 @@ bool stopGenerator() {
 void endPoint(int result) {
     g_stopFailed = false;
     vpResult = result;
+    ForgetMeterReadings();
     RemovePopup(0);
+}
+
+// Unattended: the assigned meters read the point and it is accepted, unless the operator
+// cancels first. A reading that fails ends the point, its reason on the status line, with
+// nothing recorded.
+bool readAndAccept() {
+    vpResult = 0;
+    // Once round the event loop: the pop-up is seen and "Отмена" can end the procedure.
+    if (ProcessSystemEvents() < 0) return false;
+    if (vpResult != 0) return vpResult == 1;
+    if (!FillReadingsFromMeters()) {
+        if (stopGenerator()) endPoint(-1);
+        vpResult = -1;
+        return false;
+    }
+    vpOk(VP, VP_OK_3, EVENT_COMMIT, nullptr, 0, 0);
+    // A generator that would not stop keeps the pop-up: the operator decides then.
+    return g_stopFailed ? waitForOperator() : vpResult == 1;
 }
 
 // A full procedure: each point in turn until one cannot be set up or is cancelled.
 template <class Setup>
 void verifyAll(std::span<const double> points, Setup setup) {
     calibrMode = 0;
+    int automatic = 0;
+    GetCtrlVal(PP, PP_AUTO, &automatic);
     for (const double point : points) {
         povNominal = point;
-        if (setup() < 0 || !waitForOperator()) return;
+        if (setup() < 0) return;
+        if (!(automatic != 0 ? readAndAccept() : waitForOperator())) return;
     }
 }
 

@@ -9,6 +9,7 @@
 #include "trl4/app.h"
 #include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/protocol_record.h"
 #include "userint.h"
 
 namespace {
@@ -74,7 +75,8 @@ constexpr const char *kWriteFailed = "Ошибка записи в файл пр
 
 // Closes the open file, if any; false when its last data did not reach the system.
 bool closeQuietly() {
-    const bool ok = g_file == nullptr || trl4::os::closeFile(g_file);
+    const bool recordOk = CloseProtocolRecord();
+    const bool ok = (g_file == nullptr || trl4::os::closeFile(g_file)) && recordOk;
     g_file = nullptr;
     logFile = 0;
     return ok;
@@ -89,7 +91,11 @@ void openFile(const char *name) {
     g_file = trl4::os::openForAppending(name);
     // A failed opening counts as open, so that the name is kept; nothing is written to it.
     logFile = g_file != nullptr ? 1 : -1;
-    if (g_file == nullptr) reportFileFailure("Не открыт файл протокола");
+    if (g_file == nullptr) {
+        reportFileFailure("Не открыт файл протокола");
+    } else {
+        OpenProtocolRecord(name);
+    }
 }
 
 void showInViewer(std::string text) {

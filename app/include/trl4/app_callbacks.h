@@ -41,6 +41,10 @@ TRL4_CONTROL_CALLBACK(povUCB);
 TRL4_CONTROL_CALLBACK(povUallCB);
 TRL4_CONTROL_CALLBACK(vpOk);
 TRL4_CONTROL_CALLBACK(CancelVP);
+TRL4_CONTROL_CALLBACK(vpMeasure);
+TRL4_CONTROL_CALLBACK(metersCB);
+TRL4_CONTROL_CALLBACK(meterRoleCB);
+TRL4_CONTROL_CALLBACK(closeMetersCB);
 
 // Hands every callback above (and the generator's test2CB) to the panel run-time, so
 // the resource can bind them by name. Returns the run-time's status.

@@ -9,6 +9,8 @@ struct InstrumentEntry;
 
 // Panel handles: loaded panels, and the two pages of MP.TAB (CP page 0, PP page 1).
 extern int ST, ABOUT, EXIT_POPUP, VP, MP, CHLP, CP, PP;
+// The dialog of the outside meters.
+extern int MI;
 
 // Driver sessions; 0 = none (demo mode while generatorSession is 0).
 extern uint32_t generatorSession;
@@ -47,5 +49,27 @@ inline constexpr int kLogFileNameSize = 4 * kLogFileNameChars + 1;
 extern int logFile;
 extern char logFileName[kLogFileNameSize];
 extern int32_t logSection;
+
+// The chosen carrier's name as its driver gives it, and the math library's version and
+// checksum as checked at start-up (empty when it was not found): the machine-readable record
+// names them.
+inline constexpr int kInfoTextSize = 256;
+extern char carrierName[kInfoTextSize];
+extern char mathLibraryVersion[kInfoTextSize];
+extern char mathLibraryCrc[kInfoTextSize];
+
+// The outside meters assigned to the four readings, by role: amplitude of channel 1 and 2,
+// frequency of channel 1 and 2 (role = 2 * measKind + channel - 1). An empty resource name:
+// none assigned, the operator types that reading. meterMissing: the assigned meter did not
+// answer when last asked who it is.
+inline constexpr int kMeterRoles = 4;
+inline constexpr int kMeterTextSize = 256;
+extern char meterRsrc[kMeterRoles][kMeterTextSize];
+extern char meterIdn[kMeterRoles][kMeterTextSize];
+extern int meterMissing[kMeterRoles];
+
+inline int MeterRole(int kind, int channel) {
+    return 2 * kind + channel - 1;
+}
 
 #endif

@@ -89,6 +89,18 @@ bool localTimeNow(LocalTime &out) {
     return localFields(std::time(nullptr), out);
 }
 
+std::string localTimeIso8601() {
+    const std::time_t now = std::time(nullptr);
+    std::tm fields{};
+    if (now == static_cast<std::time_t>(-1) || localtime_r(&now, &fields) == nullptr) return {};
+    char text[40];
+    if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &fields) == 0) return {};
+    std::string out = text;
+    // strftime writes +0300; ISO 8601's extended form wants +03:00.
+    if (out.size() >= 5) out.insert(out.size() - 2, 1, ':');
+    return out;
+}
+
 bool lastWriteLocalTime(const char *path, LocalTime &out) {
     if (path == nullptr) return false;
     struct stat st {};

@@ -110,6 +110,25 @@ bool localTimeNow(LocalTime &out) {
     return true;
 }
 
+std::string localTimeIso8601() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD which = GetTimeZoneInformation(&zone);
+    long bias = zone.Bias;  // minutes to add to local time for UTC
+    if (which == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+    if (which == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+    const long offset = -bias;
+    const long magnitude = offset < 0 ? -offset : offset;
+    char text[40];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%c%02ld:%02ld",
+                  static_cast<unsigned>(t.wYear), static_cast<unsigned>(t.wMonth),
+                  static_cast<unsigned>(t.wDay), static_cast<unsigned>(t.wHour),
+                  static_cast<unsigned>(t.wMinute), static_cast<unsigned>(t.wSecond),
+                  offset < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+    return text;
+}
+
 bool fileVersion(const char *path, char *out, std::size_t capacity) {
     if (path == nullptr || out == nullptr || capacity == 0) return false;
     out[0] = '\0';

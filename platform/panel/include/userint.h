@@ -65,6 +65,7 @@ enum {
     CTRL_PICTURE = 9,
     CTRL_DECORATION = 10,
     CTRL_SPLITTER = 11,
+    CTRL_CHECK_BOX = 12,
 };
 
 enum { VAL_HOT = 1, VAL_INDICATOR = 2 };

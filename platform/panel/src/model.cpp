@@ -36,6 +36,7 @@ char32_t Control::shortcut() const {
 bool Control::takesValue() const {
     switch (kind) {
         case Kind::Numeric:
+        case Kind::CheckBox:
         case Kind::String:
         case Kind::TextMessage:
         case Kind::TextBox:
@@ -299,6 +300,7 @@ int Model::setNumber(int handle, int id, double value) {
     if (std::isnan(value)) return UIE_BAD_VALUE;
     switch (c->kind) {
         case Kind::Numeric:
+        case Kind::CheckBox:
             if (!c->isNumeric()) return UIE_BAD_VALUE;
             c->number = clampToControl(*c, value);
             break;
@@ -369,6 +371,7 @@ int Model::resetControl(int handle, int id) {
     if (!c) return panel(handle) ? UIE_BAD_CONTROL : UIE_BAD_PANEL;
     switch (c->kind) {
         case Kind::Numeric:
+        case Kind::CheckBox:
             c->number = c->defaultNumber;
             break;
         case Kind::String:
@@ -537,7 +540,9 @@ Input Model::operatorSetNumber(int handle, int id, double value, bool commit) {
     const Control *c = nullptr;
     Input state = checkControlInput(handle, id, &c);
     if (state != Input::Accepted) return state;
-    if (c->kind != Kind::Numeric || !c->isNumeric() || std::isnan(value)) return Input::BadValue;
+    if ((c->kind != Kind::Numeric && c->kind != Kind::CheckBox) || !c->isNumeric() ||
+        std::isnan(value))
+        return Input::BadValue;
     setNumber(handle, id, value);
     post(Event{handle, id, EVENT_VAL_CHANGED, 0, 0});
     if (commit) post(Event{handle, id, EVENT_COMMIT, 0, 0});
@@ -550,7 +555,8 @@ Input Model::operatorSetText(int handle, int id, std::string_view typed, bool co
     Input state = checkControlInput(handle, id, &c);
     if (state != Input::Accepted) return state;
     switch (c->kind) {
-        case Kind::Numeric: {
+        case Kind::Numeric:
+        case Kind::CheckBox: {
             double value = 0.0;
             if (!parseNumber(typed, value, error)) return Input::BadValue;
             return operatorSetNumber(handle, id, value, commit);

@@ -23,7 +23,7 @@ const std::map<std::string, Kind, std::less<>> kKinds = {
     {"button", Kind::Button},         {"numeric", Kind::Numeric},   {"string", Kind::String},
     {"textmsg", Kind::TextMessage},   {"textbox", Kind::TextBox},   {"ring", Kind::Ring},
     {"listbox", Kind::ListBox},       {"tab", Kind::Tab},           {"picture", Kind::Picture},
-    {"decoration", Kind::Decoration}, {"splitter", Kind::Splitter},
+    {"decoration", Kind::Decoration}, {"splitter", Kind::Splitter}, {"checkbox", Kind::CheckBox},
 };
 
 const std::map<std::string, DataType, std::less<>> kTypes = {
@@ -43,14 +43,15 @@ bool hasLabel(Kind k) {
 }
 bool takesCallback(Kind k) {
     return k == Kind::Button || k == Kind::Numeric || k == Kind::String || k == Kind::TextBox ||
-           k == Kind::Ring || k == Kind::ListBox || k == Kind::Tab;
+           k == Kind::Ring || k == Kind::ListBox || k == Kind::Tab || k == Kind::CheckBox;
 }
 bool needsMode(Kind k) {
     return k == Kind::Numeric || k == Kind::String || k == Kind::TextBox || k == Kind::Ring ||
-           k == Kind::ListBox || k == Kind::Tab;
+           k == Kind::ListBox || k == Kind::Tab || k == Kind::CheckBox;
 }
 bool takesValueField(Kind k) {
-    return k == Kind::Numeric || k == Kind::String || k == Kind::TextMessage || k == Kind::TextBox;
+    return k == Kind::Numeric || k == Kind::String || k == Kind::TextMessage ||
+           k == Kind::TextBox || k == Kind::CheckBox;
 }
 
 struct PendingValue {
@@ -504,13 +505,20 @@ bool Parser::finishControl(Frame &f) {
         return fail(headerLine, "control " + c.constant + ": no mode (hot or indicator)");
     }
     if (c.kind == Kind::Button) c.mode = Mode::Hot;
+    if (c.kind == Kind::CheckBox) {
+        c.type = DataType::Int;
+        c.min = 0;
+        c.max = 1;
+        c.format = Format::Integer;
+    }
     if (c.kind == Kind::Numeric || c.kind == Kind::Ring || c.kind == Kind::ListBox) {
         if (!f.hasType) return fail(headerLine, "control " + c.constant + ": no type");
     } else if (c.kind == Kind::String || c.kind == Kind::TextBox || c.kind == Kind::TextMessage) {
         c.type = DataType::Text;
     }
-    if (c.kind == Kind::Numeric) {
-        if (!f.hasFormat) c.format = c.type == DataType::Double ? Format::Fixed : Format::Integer;
+    if (c.kind == Kind::Numeric || c.kind == Kind::CheckBox) {
+        if (!f.hasFormat && c.kind == Kind::Numeric)
+            c.format = c.type == DataType::Double ? Format::Fixed : Format::Integer;
         if (c.min > c.max) {
             return fail(f.fieldLines["max"],
                         "limits inverted: min " + formatNumber(c.min, Format::Fixed, 6) +

@@ -169,6 +169,8 @@ int kindToApi(Kind kind) {
             return CTRL_DECORATION;
         case Kind::Splitter:
             return CTRL_SPLITTER;
+        case Kind::CheckBox:
+            return CTRL_CHECK_BOX;
     }
     return 0;
 }
@@ -297,6 +299,7 @@ int numericValue(const Control &c, double &value, bool &integral) {
     integral = c.type != DataType::Double;
     switch (c.kind) {
         case Kind::Numeric:
+        case Kind::CheckBox:
             if (!c.isNumeric()) return UIE_BAD_VALUE;
             value = c.number;
             return 0;
@@ -366,7 +369,7 @@ int insertItem(int panel, int control, int index, const char *label, double numb
 
 // Limits changed: the value follows them, as the operator would see it.
 void reclamp(int panel, Control &c) {
-    if (c.kind == Kind::Numeric && c.isNumeric() && c.min <= c.max) {
+    if ((c.kind == Kind::Numeric || c.kind == Kind::CheckBox) && c.isNumeric() && c.min <= c.max) {
         g_runtime->model.setNumber(panel, c.id, c.number);
     }
 }
@@ -821,6 +824,12 @@ int NewCtrl(int panel, int kind, const char *label, int top, int left) {
             case CTRL_RING:
                 c.kind = Kind::Ring;
                 c.type = DataType::Int;
+                break;
+            case CTRL_CHECK_BOX:
+                c.kind = Kind::CheckBox;
+                c.type = DataType::Int;
+                c.min = 0;
+                c.max = 1;
                 break;
             case CTRL_LIST_BOX:
                 c.kind = Kind::ListBox;

@@ -110,6 +110,8 @@ const char *kindName(Kind kind) {
             return "button";
         case Kind::Numeric:
             return "numeric";
+        case Kind::CheckBox:
+            return "checkbox";
         case Kind::String:
             return "string";
         case Kind::TextMessage:
@@ -326,6 +328,7 @@ bool ScriptRunner::resolve(const Action &action, int &panel, int &control) {
 std::string ScriptRunner::valueText(int, const Control &c) const {
     switch (c.kind) {
         case Kind::Numeric:
+        case Kind::CheckBox:
             return formatValue(c);
         case Kind::String:
         case Kind::TextMessage:
@@ -433,7 +436,8 @@ bool ScriptRunner::run(const Action &a) {
                 case Kind::TextBox:
                     same = text::joinLines(c.lines) == a.value;
                     break;
-                case Kind::Numeric: {
+                case Kind::Numeric:
+                case Kind::CheckBox: {
                     double expected = 0.0;
                     if (!parseNumber(a.value, expected, &why))
                         return fail(a, "expected value " + why);

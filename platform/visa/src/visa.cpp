@@ -1,5 +1,5 @@
 // VISA over the simulated bench: resource manager, search, sessions, typed attributes, locks
-// and a "*IDN?" speaking device behind every message-based resource.
+// and a "*IDN?" speaking device behind every message-based resource (a meter answers SCPI).
 #include "visa.h"
 
 #include <chrono>
@@ -169,7 +169,11 @@ void takeCommands(Object &s) {
         while (!command.empty() && (command.back() == '\r' || command.back() == ' ')) {
             command.pop_back();
         }
-        if (lowerName(command) == "*idn?" && s.resource->idn) s.output += *s.resource->idn;
+        if (s.resource->meter) {
+            s.output += trl4sim::meterExchange(*s.resource, command);
+        } else if (lowerName(command) == "*idn?" && s.resource->idn) {
+            s.output += *s.resource->idn;
+        }
     }
 }
 

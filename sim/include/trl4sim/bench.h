@@ -48,6 +48,25 @@ struct Carrier {
     std::array<Mezzanine, 4> positions;
 };
 
+// An outside meter on the bus. Input n (read with the channel list "(@n)"; input 1 also
+// without one) is wired to one generator output.
+struct MeterInput {
+    std::string carrier;  // resource name of the carrier
+    int position = 1;
+    int channel = 1;
+};
+enum class MeterKind { AcVoltmeter, FrequencyCounter };
+enum class MeterFault { None, NoAnswer, ErrorReply, Overload };
+struct Meter {
+    MeterKind kind = MeterKind::AcVoltmeter;
+    std::vector<MeterInput> inputs;
+    double accuracy = 0;  // relative: a reading lies within value * (1 +- accuracy)
+    uint64_t seed = 1;    // of the reading noise, so that runs repeat
+    double settling = 0;  // seconds of simulated time a measurement waits for its input
+    MeterFault fault = MeterFault::None;
+};
+inline constexpr size_t kMaxMeterInputs = 2;
+
 struct Resource {
     std::string name;
     uint16_t intfType = 0;
@@ -62,6 +81,7 @@ struct Resource {
     int32_t openStatus = 0;          // negative: cannot be opened; positive: opens with a warning
     bool lockedElsewhere = false;    // another program holds an exclusive lock
     std::optional<Carrier> carrier;
+    std::optional<Meter> meter;
 };
 
 struct Fault {
@@ -132,5 +152,12 @@ struct MeterReading {
 // What an outside meter on output channel 1 or 2 of the mezzanine at position 1-4 of the
 // carrier behind `resource` would read now; none while that output is stopped.
 std::optional<MeterReading> readMeter(std::string_view resource, int position, int channel);
+
+// A meter resource's answer to one line written to it (its end taken off): the reply text to
+// queue for reading, empty when the line asks for none or the meter stays silent.
+std::string meterExchange(const Resource &meter, std::string_view line);
+
+// Simulated seconds the meters have spent measuring since the bench was installed.
+double meterSeconds();
 
 }  // namespace trl4sim

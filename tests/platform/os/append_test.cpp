@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #endif
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -59,6 +60,36 @@ TEST(AppendingFile, KeepsWhatWasThereAndWritesAtOnce) {
     EXPECT_TRUE(trl4::os::localTimeNow(now));
     EXPECT_GE(now.year, 2024);
     EXPECT_TRUE(now.month >= 1 && now.month <= 12);
+    const std::string iso = trl4::os::localTimeIso8601();  // 2026-12-06T09:05:07+03:00
+    ASSERT_EQ(iso.size(), 25u) << iso;
+    EXPECT_EQ(iso.substr(0, 4), std::to_string(now.year));
+    EXPECT_TRUE(iso[10] == 'T' && (iso[19] == '+' || iso[19] == '-') && iso[22] == ':') << iso;
+    fs::remove_all(dir);
+}
+
+// The per-user settings file: its folder made where the platform keeps such files, its
+// content replaced whole, and a read that stops at its bound.
+TEST(SettingsFile, FolderMadeContentReplacedWholeReadBounded) {
+    const fs::path dir = fs::temp_directory_path() / "trl4-settings-test";
+    fs::remove_all(dir);
+#ifdef _WIN32
+    _putenv_s("APPDATA", dir.string().c_str());
+#else
+    setenv("XDG_CONFIG_HOME", dir.string().c_str(), 1);
+#endif
+    const std::string folder = trl4::os::userSettingsDirectory();
+    ASSERT_EQ(fs::path(folder), dir / "p_trl4");
+    EXPECT_TRUE(fs::is_directory(folder));
+    const std::string file = folder + "/meters.yaml";
+    ASSERT_TRUE(trl4::os::replaceFileContent(file.c_str(), "a long first content\n"));
+    ASSERT_TRUE(trl4::os::replaceFileContent(file.c_str(), "short\n"));
+    std::string text;
+    ASSERT_TRUE(trl4::os::readWholeFile(file.c_str(), text, 6));
+    EXPECT_EQ(text, "short\n");
+    EXPECT_FALSE(fs::exists(file + ".new"));
+    EXPECT_FALSE(trl4::os::readWholeFile(file.c_str(), text, 5));
+    EXPECT_EQ(text, "short\n");  // untouched by the refused read
+    EXPECT_FALSE(trl4::os::replaceFileContent((folder + "/none/x").c_str(), "x"));
     fs::remove_all(dir);
 }
 

@@ -284,3 +284,36 @@ TEST(ControlTest, DoubleUnderscoreLabelsShowTheTextAndGiveAShortcut) {
 }
 
 }  // namespace
+
+namespace {
+
+// A check box holds 0 or 1: what the operator sets is clamped and committed like a number.
+TEST(CheckBoxTest, ToggledValueIsZeroOrOneAndCommits) {
+    panel::Resource resource;
+    std::string error;
+    ASSERT_TRUE(
+        panel::parseResource("uir 1\npanel A 1\n  title \"a\"\n  geometry 0 0 200 100\n"
+                             "  control AUTO 2 checkbox\n    mode hot\n    label \"x\"\n"
+                             "    value 1\n    geometry 10 10 80 20\n  end\nend\n",
+                             "c.uir", resource, error))
+        << error;
+    panel::Model model;
+    const int a = panel::buildPanel(model, resource, 1, 0, paneltest::lookup, error);
+    ASSERT_GT(a, 0) << error;
+    model.showPanel(a, true);
+    EXPECT_EQ(model.control(a, 2)->number, 1.0);
+    EXPECT_EQ(model.operatorSetText(a, 2, "0", true), Input::Accepted);
+    EXPECT_EQ(model.control(a, 2)->number, 0.0);
+    EXPECT_EQ(model.operatorSetNumber(a, 2, 5, true), Input::Accepted);
+    EXPECT_EQ(model.control(a, 2)->number, 1.0);
+    EXPECT_EQ(model.resetControl(a, 2), 0);
+    EXPECT_EQ(model.control(a, 2)->number, 1.0);
+    EXPECT_FALSE(
+        panel::parseResource("uir 1\npanel A 1\n  title \"a\"\n  geometry 0 0 200 100\n"
+                             "  control AUTO 2 checkbox\n    mode hot\n    value 2\n"
+                             "    geometry 10 10 80 20\n  end\nend\n",
+                             "c.uir", resource, error));
+    EXPECT_NE(error.find("c.uir:7: value 2 is outside the limits"), std::string::npos) << error;
+}
+
+}  // namespace

@@ -189,9 +189,9 @@ class ProgramResource : public ::testing::Test {
 };
 Resource ProgramResource::resource;
 
-TEST_F(ProgramResource, HoldsSixPanelsTwoPagesAndSeventyFourControls) {
-    EXPECT_EQ(resource.panels.size(), 6u);
-    EXPECT_EQ(resource.controlCount(), 74u);
+TEST_F(ProgramResource, HoldsSevenPanelsTwoPagesAndEightyThreeControls) {
+    EXPECT_EQ(resource.panels.size(), 7u);
+    EXPECT_EQ(resource.controlCount(), 83u);
     struct Expected {
         const char *name;
         int id;
@@ -207,6 +207,7 @@ TEST_F(ProgramResource, HoldsSixPanelsTwoPagesAndSeventyFourControls) {
         {"MP", 4, "ТРЛ4", 415, 530, "mpCB"},
         {"ST", 5, "Самоконтроль", 126, 640, ""},
         {"VP", 6, "Измеренное значение", 177, 369, ""},
+        {"MI", 7, "Измерительные приборы", 322, 520, ""},
         {"CP", 0, "Калибровка", 245, 390, ""},
         {"PP", 0, "Поверка", 245, 390, ""},
     };
@@ -236,7 +237,7 @@ TEST_F(ProgramResource, IdentifiersMatchTheGeneratedConstants) {
     EXPECT_EQ(MP_COMMANDBUTTON, 20);
     EXPECT_EQ(ABOUT_TEXTBOX, 11);
     // Identifiers run from 2 without gaps on every panel and page.
-    for (const char *name : {"ABOUT", "CHLP", "EXIT_POPUP", "MP", "ST", "VP", "CP", "PP"}) {
+    for (const char *name : {"ABOUT", "CHLP", "EXIT_POPUP", "MP", "ST", "VP", "MI", "CP", "PP"}) {
         const auto &controls = panelNamed(name).controls;
         std::vector<int> ids;
         for (const auto &c : controls)
@@ -363,7 +364,7 @@ struct Box {
 };
 
 TEST_F(ProgramResource, ControlsAndTheirLabelsDoNotOverlap) {
-    for (const char *name : {"ABOUT", "CHLP", "EXIT_POPUP", "MP", "ST", "VP", "CP", "PP"}) {
+    for (const char *name : {"ABOUT", "CHLP", "EXIT_POPUP", "MP", "ST", "VP", "MI", "CP", "PP"}) {
         const PanelSpec &p = panelNamed(name);
         std::vector<std::pair<std::string, Box>> boxes;
         for (const auto &def : p.controls) {
@@ -371,7 +372,8 @@ TEST_F(ProgramResource, ControlsAndTheirLabelsDoNotOverlap) {
             if (c.kind == Kind::Decoration || c.kind == Kind::Splitter) continue;  // frames, lines
             const auto &g = c.geometry;
             int top = g.top;
-            if (!c.label.empty() && c.kind != Kind::Button && c.kind != Kind::TextMessage) {
+            if (!c.label.empty() && c.kind != Kind::Button && c.kind != Kind::TextMessage &&
+                c.kind != Kind::CheckBox) {
                 top -= kLabelHeight;
                 EXPECT_GE(top, 0) << name << "." << c.constant << ": no room for its label";
             }

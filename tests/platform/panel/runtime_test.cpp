@@ -91,10 +91,11 @@ int anyPanel(int panel, int event, void *, int, int) {
 
 void registerProgramCallbacks() {
     static const char *controls[] = {
-        "closePCB", "closeSp",   "exit_yes",   "exit_no",     "selftestCB",     "selMezonin",
-        "resetCB",  "mp_exit",   "aboutCB",    "errMessOk",   "displacementCB", "test2CB",
-        "resetCf",  "calibrCB",  "readEEPROM", "writeEEPROM", "showLog",        "selFName",
-        "povFCB",   "povFallCB", "povUCB",     "povUallCB",   "vpOk",           "CancelVP"};
+        "closePCB",  "closeSp",   "exit_yes",    "exit_no",      "selftestCB",     "selMezonin",
+        "resetCB",   "mp_exit",   "aboutCB",     "errMessOk",    "displacementCB", "test2CB",
+        "resetCf",   "calibrCB",  "readEEPROM",  "writeEEPROM",  "showLog",        "selFName",
+        "povFCB",    "povFallCB", "povUCB",      "povUallCB",    "vpOk",           "CancelVP",
+        "vpMeasure", "metersCB",  "meterRoleCB", "closeMetersCB"};
     std::vector<CallbackTableEntry> table;
     for (const char *name : controls)
         table.push_back({name, anyCtrl, nullptr});

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace trl4::os {
 
@@ -54,6 +55,19 @@ bool writeFile(File *file, const void *buffer, std::size_t size);
 // True when the file closed cleanly (for a written file: its data reached the system).
 bool closeFile(File *file);
 
+// The folder of this user's settings of the program (UTF-8, no trailing separator), created
+// when missing: Windows %APPDATA%\p_trl4; POSIX $XDG_CONFIG_HOME/p_trl4, else
+// ~/.config/p_trl4. Empty when there is none or it cannot be made.
+std::string userSettingsDirectory();
+
+// Replaces the file's whole content at once: a reader, or a crash, sees the old content or
+// the new one, never a part. False, with lastFileErrorText() set, when it could not.
+bool replaceFileContent(const char *utf8Path, const std::string &content);
+
+// The whole content of a regular file (at most maxBytes); false when it cannot be read or is
+// larger.
+bool readWholeFile(const char *utf8Path, std::string &content, std::size_t maxBytes);
+
 struct LocalTime {
     int year = 0;
     int month = 0;  // 1..12
@@ -62,6 +76,10 @@ struct LocalTime {
     int minute = 0;
     int second = 0;
 };
+
+// The local time now as ISO 8601 with the offset from UTC ("2026-12-06T09:05:07+03:00");
+// empty when the clock cannot be read.
+std::string localTimeIso8601();
 
 // The local time now; false when the clock cannot be read.
 bool localTimeNow(LocalTime &out);

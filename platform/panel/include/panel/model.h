@@ -29,7 +29,8 @@ enum class Kind {
     Tab,
     Picture,
     Decoration,
-    Splitter
+    Splitter,
+    CheckBox  // an int 0/1 with its label beside it
 };
 enum class Mode { None, Hot, Indicator };
 enum class DataType { None, Double, Int, Short, UShort, Text };

@@ -1,5 +1,6 @@
 #include "panel/qt_view.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -314,6 +315,9 @@ void QtView::buildControl(int panel, PanelWidgets &widgets, const Control &contr
         case Kind::Splitter:
             body = new SplitterLine(parent);
             break;
+        case Kind::CheckBox:
+            body = new QCheckBox(parent);
+            break;
     }
     w.body = body;
     if (hasOwnLabel(control.kind)) {
@@ -351,6 +355,14 @@ void QtView::connectOperator(int panel, const Control &control, QWidget *body) {
                     [this, panel, id](const QString &typed) {
                         afterInput(panel, id,
                                    model_.operatorSetText(panel, id, typed.toStdString(), true));
+                    });
+            break;
+        case Kind::CheckBox:
+            // A click is the operator's toggle: the model decides, the box follows it.
+            connect(static_cast<QCheckBox *>(body), &QCheckBox::clicked, this,
+                    [this, panel, id](bool checked) {
+                        afterInput(panel, id,
+                                   model_.operatorSetNumber(panel, id, checked ? 1 : 0, true));
                     });
             break;
         case Kind::Ring:
@@ -577,6 +589,14 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
             palette.setColor(QPalette::Window, face);
             body.setAutoFillBackground(true);
             break;
+        case Kind::CheckBox: {
+            setTextColour(palette, QPalette::WindowText, text);
+            auto &box = static_cast<QCheckBox &>(body);
+            box.setText(mnemonicText(qs(control.label)));
+            box.setFocusPolicy(control.mode == Mode::Hot ? Qt::StrongFocus : Qt::NoFocus);
+            box.setAttribute(Qt::WA_TransparentForMouseEvents, control.mode != Mode::Hot);
+            break;
+        }
         case Kind::Picture: {
             auto &picture = static_cast<PictureBox &>(body);
             if (w.shownImage != control.image || !picture.hasImage()) {
@@ -624,6 +644,9 @@ void QtView::syncValue(const Control &control, ControlWidgets &w) {
     switch (control.kind) {
         case Kind::Numeric:
             static_cast<EntryField &>(body).showModelText(qs(panel::formatValue(control)));
+            break;
+        case Kind::CheckBox:
+            static_cast<QCheckBox &>(body).setChecked(control.number != 0);
             break;
         case Kind::String:
             static_cast<EntryField &>(body).showModelText(qs(control.text));

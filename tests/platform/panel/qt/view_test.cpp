@@ -2,6 +2,7 @@
 // input reaches the model only as the model allows.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -737,6 +738,36 @@ TEST_F(ViewTest, FileDialogAnswersExistingNewAndCancelled) {
     whenModal<QFileDialog>([](QFileDialog &dialog) { dialog.reject(); });
     EXPECT_EQ(view->selectFile(request, path), VAL_NO_FILE_SELECTED);
     EXPECT_TRUE(path.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A click toggles the model's 0/1 and commits it; a program write moves the box silently.
+TEST_F(ViewTest, CheckBoxClickCommitsTheToggledValueAndFollowsTheModel) {
+    showMain();
+    Control box = make(Kind::CheckBox, 40, "AUTO", 300, 20, 130, 20, Mode::Hot, DataType::Int);
+    box.label = "Автоматически";
+    box.min = 0;
+    box.max = 1;
+    model.panel(main)->controls.push_back(box);
+    model.notifyControl(main, 40, ControlChange::Created);
+    auto *check = widget<QCheckBox>(main, 40);
+    ASSERT_NE(check, nullptr);
+    EXPECT_EQ(check->text(), "Автоматически");
+    check->click();
+    EXPECT_EQ(model.control(main, 40)->number, 1.0);
+    EXPECT_EQ(calls(),
+              (std::vector<Call>{{main, 40, EVENT_VAL_CHANGED}, {main, 40, EVENT_COMMIT}}));
+    model.setNumber(main, 40, 0);
+    model.notifyControl(main, 40, ControlChange::Value);
+    EXPECT_FALSE(check->isChecked());
+    EXPECT_TRUE(calls().empty());
+    model.control(main, 40)->dimmed = true;
+    check->click();  // a dimmed box is refused by the model and shows its value still
+    EXPECT_FALSE(check->isChecked());
+    EXPECT_TRUE(calls().empty());
 }
 
 }  // namespace

@@ -1,0 +1,107 @@
+// Per-user settings files: where they live, read whole, replaced atomically.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "trl4/os.h"
+
+namespace trl4::os {
+namespace {
+
+constexpr const char *kProgramFolder = "p_trl4";
+
+#ifdef _WIN32
+
+std::wstring wide(const std::string &utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, out.data(), n);
+    out.pop_back();
+    return out;
+}
+
+bool makeFolder(const std::string &path) {
+    const std::wstring w = wide(path);
+    return !w.empty() &&
+           (CreateDirectoryW(w.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+bool moveOver(const std::string &from, const std::string &to) {
+    return MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::string baseFolder() {
+    const char *appData = std::getenv("APPDATA");
+    return appData != nullptr ? std::string(appData) : std::string();
+}
+
+#else
+
+bool makeFolder(const std::string &path) {
+    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool moveOver(const std::string &from, const std::string &to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::string baseFolder() {
+    const char *xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') return xdg;
+    const char *home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') return {};
+    const std::string config = std::string(home) + "/.config";
+    return makeFolder(config) ? config : std::string();
+}
+
+#endif
+
+}  // namespace
+
+std::string userSettingsDirectory() {
+    const std::string base = baseFolder();
+    if (base.empty() || !makeFolder(base)) return {};
+    const std::string folder = base + kDirSeparator + kProgramFolder;
+    return makeFolder(folder) ? folder : std::string();
+}
+
+bool replaceFileContent(const char *utf8Path, const std::string &content) {
+    const std::string target = utf8Path;
+    const std::string temporary = target + ".new";
+    // The appending opener takes a UTF-8 name on every platform; the temporary starts empty.
+    std::remove(temporary.c_str());
+    File *file = openForAppending(temporary.c_str());
+    if (file == nullptr) return false;
+    const bool written = writeFile(file, content.data(), content.size());
+    const bool closed = closeFile(file);
+    if (written && closed && moveOver(temporary, target)) return true;
+    std::remove(temporary.c_str());
+    return false;
+}
+
+bool readWholeFile(const char *utf8Path, std::string &content, std::size_t maxBytes) {
+    File *file = openForReading(utf8Path);
+    if (file == nullptr) return false;
+    std::string out;
+    char chunk[4096];
+    std::int64_t got = 0;
+    while ((got = readFile(file, chunk, sizeof chunk)) > 0 && out.size() <= maxBytes)
+        out.append(chunk, static_cast<std::size_t>(got));
+    closeFile(file);
+    if (got < 0 || out.size() > maxBytes) return false;
+    content = std::move(out);
+    return true;
+}
+
+}  // namespace trl4::os

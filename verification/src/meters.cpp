@@ -1,0 +1,186 @@
+// The outside meters over VISA: one query per reading, its failures in the operator's words.
+#include "trl4/meters.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "p_trl4.h"
+#include "trl4/app.h"
+#include "trl4/app_callbacks.h"
+#include "trl4/app_state.h"
+#include "trl4/protocol_text.h"
+#include "userint.h"
+#include "visa.h"
+
+namespace {
+
+constexpr size_t kReplyBytes = 256;
+// SCPI's overload reading, and the largest value taken as a reading.
+constexpr double kOverload = 9.9e37;
+constexpr ViUInt32 kMeterTimeoutMs = 5000;
+
+struct Filled {
+    bool fromMeter = false;
+    double value = 0;
+    std::string identity;
+};
+std::array<Filled, 2> g_filled;
+
+template <class... Args>
+std::string text(const char *format, const Args &...args) {
+    const std::array<trl4::protocol::Arg, sizeof...(Args)> packed{trl4::protocol::toArg(args)...};
+    return trl4::protocol::formatMessage(format, packed);
+}
+
+std::string_view trimmed(const char *reply) {
+    std::string_view s(reply);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
+        s.remove_suffix(1);
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    return s;
+}
+
+// One command and its reply on an open meter session; the reply without its line end.
+ViStatus ask(ViSession vi, const std::string &command, std::string &reply) {
+    char buffer[kReplyBytes] = "";
+    const ViStatus st = viQueryf(vi, "%s\n", "%256t", command.c_str(), buffer);
+    reply = st >= 0 ? std::string(trimmed(buffer)) : std::string();
+    return st;
+}
+
+// Why a measurement got no reply: the meter's own error, or its silence.
+std::string silence(ViSession vi, const char *resource) {
+    std::string error;
+    if (ask(vi, "SYST:ERR?", error) >= 0 && !error.empty() && error[0] != '0' &&
+        error.rfind("+0", 0) != 0) {
+        return text("Измерительный прибор %s: ошибка %s", resource, error.c_str());
+    }
+    return text("Измерительный прибор %s не отвечает", resource);
+}
+
+// The reply as a number, whatever the process locale.
+bool number(std::string_view reply, double &value) {
+    if (!reply.empty() && reply.front() == '+') reply.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(reply.data(), reply.data() + reply.size(), value);
+    return !reply.empty() && ec == std::errc() && end == reply.data() + reply.size() &&
+           std::isfinite(value);
+}
+
+// VISA resource names are the same whatever their letter case.
+bool sameResource(const char *a, const char *b) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    if (a[0] == '\0') return false;
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (lower(*a) != lower(*b)) return false;
+    }
+    return *a == *b;
+}
+
+}  // namespace
+
+std::string QueryMeterIdentity(const char *resource) {
+    ViSession rm = VI_NULL, vi = VI_NULL;
+    std::string reply;
+    if (viOpenDefaultRM(&rm) < 0) return reply;
+    if (viOpen(rm, resource, VI_NO_LOCK, 0, &vi) >= 0) {
+        viSetAttribute(vi, VI_ATTR_TMO_VALUE, kMeterTimeoutMs);
+        if (ask(vi, "*IDN?", reply) < 0) reply.clear();
+    }
+    viClose(rm);
+    return reply;
+}
+
+MeterReadingResult ReadAssignedMeter(int kind, int channel) {
+    MeterReadingResult r;
+    const char *resource = meterRsrc[MeterRole(kind, channel)];
+    // A meter serving both channels of a kind has an input for each: the channel list says which.
+    const bool scanner = sameResource(resource, meterRsrc[MeterRole(kind, 3 - channel)]);
+    std::string command = kind == 0 ? "MEAS:VOLT:AC?" : "MEAS:FREQ?";
+    if (scanner) command += text(" (@%d)", channel);
+    ViSession rm = VI_NULL, vi = VI_NULL;
+    if (viOpenDefaultRM(&rm) < 0 || viOpen(rm, resource, VI_NO_LOCK, 0, &vi) < 0) {
+        r.failure = text("Измерительный прибор %s не найден", resource);
+        if (rm != VI_NULL) viClose(rm);
+        return r;
+    }
+    viSetAttribute(vi, VI_ATTR_TMO_VALUE, kMeterTimeoutMs);
+    std::string reply;
+    double value = 0;
+    if (ask(vi, command, reply) < 0 || reply.empty()) {
+        r.failure = silence(vi, resource);
+    } else if (!number(reply, value)) {
+        r.failure =
+            text("Измерительный прибор %s: непонятный ответ \"%s\"", resource, reply.c_str());
+    } else if (std::fabs(value) >= kOverload) {
+        r.failure = text("Измерительный прибор %s: перегрузка", resource);
+    } else {
+        r.ok = true;
+        r.value = kind == 0 ? value * std::sqrt(2.0) : value;
+    }
+    viClose(rm);
+    return r;
+}
+
+bool FillReadingsFromMeters() {
+    std::array<MeterReadingResult, 2> readings;
+    bool any = false;
+    for (int channel = 1; channel <= 2; ++channel) {
+        const int control = channel == 1 ? VP_VAL_1 : VP_VAL_2;
+        int visible = 1;
+        GetCtrlAttribute(VP, control, ATTR_VISIBLE, &visible);
+        if (visible == 0 || meterRsrc[MeterRole(measKind, channel)][0] == '\0') continue;
+        MeterReadingResult &r = readings[static_cast<size_t>(channel - 1)];
+        r = ReadAssignedMeter(measKind, channel);
+        double low = 0, high = 0;
+        GetCtrlAttribute(VP, control, ATTR_MIN_VALUE, &low);
+        GetCtrlAttribute(VP, control, ATTR_MAX_VALUE, &high);
+        if (r.ok && !(r.value >= low && r.value <= high)) {
+            r.ok = false;
+            r.failure = text("Канал %d: измерено %lg, допустимо от %lg до %lg", channel, r.value,
+                             low, high);
+        }
+        if (!r.ok) {
+            ShowStatusLine(r.failure.c_str(), kStatusRed);
+            return false;
+        }
+        any = true;
+    }
+    if (!any) {
+        ShowStatusLine("Не назначен измерительный прибор для этой точки", kStatusRed);
+        return false;
+    }
+    for (int channel = 1; channel <= 2; ++channel) {
+        const MeterReadingResult &r = readings[static_cast<size_t>(channel - 1)];
+        if (!r.ok) continue;
+        SetCtrlVal(VP, channel == 1 ? VP_VAL_1 : VP_VAL_2, r.value);
+        // What the field holds after its own rounding is what the meter gave.
+        Filled &f = g_filled[static_cast<size_t>(channel - 1)];
+        GetCtrlVal(VP, channel == 1 ? VP_VAL_1 : VP_VAL_2, &f.value);
+        f.fromMeter = true;
+        f.identity = meterIdn[MeterRole(measKind, channel)];
+        if (f.identity.empty()) f.identity = meterRsrc[MeterRole(measKind, channel)];
+    }
+    DefaultCtrl(MP, MP_ERROR_MESSAGE);
+    return true;
+}
+
+std::string ReadingSource(int channel) {
+    const Filled &f = g_filled[static_cast<size_t>(channel - 1)];
+    double now = 0;
+    GetCtrlVal(VP, channel == 1 ? VP_VAL_1 : VP_VAL_2, &now);
+    return f.fromMeter && now == f.value ? f.identity : std::string("typed");
+}
+
+void ForgetMeterReadings() {
+    g_filled = {};
+}
+
+int vpMeasure(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT) FillReadingsFromMeters();
+    return 0;
+}
