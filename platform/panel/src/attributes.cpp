@@ -24,6 +24,13 @@ const Geometry &geometryOf(const R &s) {
     return s.control ? s.control->geometry : s.panel.geometry;
 }
 
+std::uint32_t &backgroundOf(const S &s) {
+    return s.control ? s.control->background : s.panel.background;
+}
+std::uint32_t backgroundOf(const R &s) {
+    return s.control ? s.control->background : s.panel.background;
+}
+
 int setGeometry(int &field, const V &v, bool positive) {
     int value = std::get<int>(v);
     if (positive && value < 1) return UIE_BAD_VALUE;
@@ -170,7 +177,8 @@ const AttributeInfo kAttributes[] = {
     {ATTR_VISIBLE, "visible", Int, true, kEveryKind, ReadWrite, false,
      [](const R &s, V &v) -> int {
          // A tab page counts as visible: whether it shows is its tab control's business.
-         v = s.control ? int{s.control->visible} : (s.panel.pageIndex >= 0 || s.panel.visible) ? 1 : 0;
+         bool shown = s.control ? s.control->visible : s.panel.pageIndex >= 0 || s.panel.visible;
+         v = shown ? 1 : 0;
          return 0;
      },
      [](S &s, const V &v) -> int {
@@ -183,10 +191,13 @@ const AttributeInfo kAttributes[] = {
          return s.model.showPanel(s.handle, shown);
      }},
     {ATTR_BACKCOLOR, "background", Int, true, kEveryKind, ReadWrite, false,
-     [](const R &s, V &v) -> int { return getColour(s.control ? s.control->background : s.panel.background, v); },
-     [](S &s, const V &v) -> int { return setColour(s.control ? s.control->background : s.panel.background, v); }},
+     [](const R &s, V &v) -> int { return getColour(backgroundOf(s), v); },
+     [](S &s, const V &v) -> int { return setColour(backgroundOf(s), v); }},
     {ATTR_CONSTANT_NAME, "constant name", Text, true, kEveryKind, ReadWrite, false,
-     [](const R &s, V &v) -> int { v = s.control ? s.control->constant : s.panel.constant; return 0; },
+     [](const R &s, V &v) -> int {
+         v = s.control ? s.control->constant : s.panel.constant;
+         return 0;
+     },
      [](S &s, const V &v) -> int {
          const std::string &name = std::get<std::string>(v);
          if (!text::isName(name)) return UIE_BAD_VALUE;
@@ -201,14 +212,21 @@ const AttributeInfo kAttributes[] = {
          return 0;
      }},
     {ATTR_CALLBACK_NAME, "callback name", Text, true, kEveryKind, ReadWrite, false,
-     [](const R &s, V &v) -> int { v = s.control ? s.control->callbackName : s.panel.callbackName; return 0; },
+     [](const R &s, V &v) -> int {
+         v = s.control ? s.control->callbackName : s.panel.callbackName;
+         return 0;
+     },
      [](S &s, const V &v) -> int {
          const std::string &name = std::get<std::string>(v);
-         return s.control ? setCallbackName(s, *s.control, name) : setCallbackName(s, s.panel, name);
+         return s.control ? setCallbackName(s, *s.control, name)
+                          : setCallbackName(s, s.panel, name);
      }},
     {ATTR_CALLBACK_FUNCTION_POINTER, "callback", Callback, true, kEveryKind, WriteOnly, false,
      nullptr,
-     [](S &s, const V &v) -> int { return s.control ? setCallbackPointer(s, *s.control, v) : setCallbackPointer(s, s.panel, v); }},
+     [](S &s, const V &v) -> int {
+         return s.control ? setCallbackPointer(s, *s.control, v)
+                          : setCallbackPointer(s, s.panel, v);
+     }},
     {ATTR_CALLBACK_DATA, "callback data", Data, true, kEveryKind, WriteOnly, false,
      nullptr,
      [](S &s, const V &v) -> int {
@@ -309,7 +327,8 @@ const AttributeInfo kAttributes[] = {
      [](const R &s, V &v) -> int { v = typeToApi(s.control->type); return 0; }, nullptr},
     {ATTR_CTRL_KIND, "kind", Int, false, kEveryKind, ReadOnly, false,
      [](const R &s, V &v) -> int { v = kindInfo(s.control->kind).api; return 0; }, nullptr},
-    {ATTR_FIRST_VISIBLE_LINE, "first visible line", Int, false, kindBit(Kind::TextBox), ReadWrite, true,
+    {ATTR_FIRST_VISIBLE_LINE, "first visible line", Int, false, kindBit(Kind::TextBox), ReadWrite,
+     true,
      [](const R &s, V &v) -> int { v = s.control->firstVisibleLine; return 0; },
      [](S &s, const V &v) -> int {
          s.notify = false;
