@@ -2,7 +2,10 @@
 #include "panel/attributes.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "panel/view.h"
@@ -53,7 +56,7 @@ int getColour(std::uint32_t colour, V &v) {
 // An empty name removes the callback; otherwise the name must be registered with a callback of
 // the owner's kind.
 template <typename Owner>
-int setCallbackName(const S &s, Owner &owner, const std::string &name) {
+int setCallbackName(const S &s, Owner &owner, std::string_view name) {
     if (name.empty()) {
         owner.callback = nullptr;
         owner.callbackName.clear();
@@ -62,7 +65,7 @@ int setCallbackName(const S &s, Owner &owner, const std::string &name) {
     CtrlCallbackPtr control = nullptr;
     PanelCallbackPtr panelCb = nullptr;
     const CallbackLookup &lookup = s.model.callbackLookup();
-    if (!lookup || !lookup(name, &control, &panelCb)) return UIE_CALLBACK;
+    if (!lookup || !lookup(std::string(name), &control, &panelCb)) return UIE_CALLBACK;
     if constexpr (std::is_same_v<decltype(owner.callback), PanelCallbackPtr>) {
         if (!panelCb) return UIE_CALLBACK;
         owner.callback = panelCb;
@@ -161,7 +164,7 @@ using enum AttrType;
 using enum Access;
 
 // clang-format off
-const AttributeInfo kAttributes[] = {
+constexpr AttributeInfo kAttributes[] = {
     {ATTR_TOP, "top", Int, true, kEveryKind, ReadWrite, false,
      [](const R &s, V &v) -> int { v = geometryOf(s).top; return 0; },
      [](S &s, const V &v) -> int { return setGeometry(geometryOf(s).top, v, false); }},
@@ -199,7 +202,7 @@ const AttributeInfo kAttributes[] = {
          return 0;
      },
      [](S &s, const V &v) -> int {
-         const std::string &name = std::get<std::string>(v);
+         std::string_view name = std::get<std::string_view>(v);
          if (!text::isName(name)) return UIE_BAD_VALUE;
          if (!s.control) {
              s.panel.constant = name;
@@ -217,7 +220,7 @@ const AttributeInfo kAttributes[] = {
          return 0;
      },
      [](S &s, const V &v) -> int {
-         const std::string &name = std::get<std::string>(v);
+         std::string_view name = std::get<std::string_view>(v);
          return s.control ? setCallbackName(s, *s.control, name)
                           : setCallbackName(s, s.panel, name);
      }},
@@ -238,7 +241,7 @@ const AttributeInfo kAttributes[] = {
     // ---- Panels ----
     {ATTR_TITLE, "title", Text, true, kNone, ReadWrite, false,
      [](const R &s, V &v) -> int { v = s.panel.title; return 0; },
-     [](S &s, const V &v) -> int { s.panel.title = std::get<std::string>(v); return 0; }},
+     [](S &s, const V &v) -> int { s.panel.title = std::get<std::string_view>(v); return 0; }},
     {ATTR_CLOSE_CTRL, "close control", Int, true, kNone, ReadWrite, false,
      [](const R &s, V &v) -> int { v = s.panel.closeControl; return 0; },
      [](S &s, const V &v) -> int {
@@ -286,7 +289,7 @@ const AttributeInfo kAttributes[] = {
      [](S &s, const V &v) -> int { s.control->dimmed = std::get<int>(v) != 0; return 0; }},
     {ATTR_LABEL_TEXT, "label", Text, false, kEveryKind, ReadWrite, false,
      [](const R &s, V &v) -> int { v = s.control->label; return 0; },
-     [](S &s, const V &v) -> int { s.control->label = std::get<std::string>(v); return 0; }},
+     [](S &s, const V &v) -> int { s.control->label = std::get<std::string_view>(v); return 0; }},
     {ATTR_MIN_VALUE, "min", Double, false, kNumeric, ReadWrite, false,
      [](const R &s, V &v) -> int { v = s.control->min; return 0; },
      [](S &s, const V &v) -> int { return setLimit(s, v, &Control::min); }},
@@ -347,7 +350,7 @@ const AttributeInfo kAttributes[] = {
     {ATTR_TEXT_FONT, "font", Text, false, kEveryKind, ReadWrite, false,
      [](const R &s, V &v) -> int { v = s.control->font; return 0; },
      [](S &s, const V &v) -> int {
-         const std::string &font = std::get<std::string>(v);
+         std::string_view font = std::get<std::string_view>(v);
          if (font.empty()) return UIE_BAD_VALUE;
          s.control->font = font;
          return 0;
@@ -361,6 +364,10 @@ const AttributeInfo kAttributes[] = {
      }},
 };
 // clang-format on
+
+constexpr int kIdLimit = 64;
+static_assert(std::all_of(std::begin(kAttributes), std::end(kAttributes),
+                          [](const AttributeInfo &a) { return a.id > 0 && a.id < kIdLimit; }));
 
 AttrType typeOf(const AttrValue &value) {
     switch (value.index()) {
@@ -384,9 +391,14 @@ std::span<const AttributeInfo> attributes() {
 }
 
 const AttributeInfo *findAttribute(int id) {
-    auto it = std::find_if(std::begin(kAttributes), std::end(kAttributes),
-                           [&](const AttributeInfo &a) { return a.id == id; });
-    return it == std::end(kAttributes) ? nullptr : &*it;
+    // The program sets attributes in its loops: a row is found by index, not by a search.
+    static const auto byId = [] {
+        std::array<const AttributeInfo *, kIdLimit> rows{};
+        for (const auto &a : kAttributes)
+            rows[static_cast<std::size_t>(a.id)] = &a;
+        return rows;
+    }();
+    return id > 0 && id < kIdLimit ? byId[static_cast<std::size_t>(id)] : nullptr;
 }
 
 bool appliesTo(const AttributeInfo &attribute, const Control *control) {
@@ -420,20 +432,23 @@ int Model::writeAttribute(int handle, std::optional<int> id, int attribute,
         if (!c) return UIE_BAD_CONTROL;
     }
     const AttributeInfo *a = findAttribute(attribute);
-    AttrValue value = given;
+    AttrValue converted;
+    const AttrValue *value = &given;
     if (const double *d = std::get_if<double>(&given); d && (!a || a->type != AttrType::Double)) {
         // Any attribute but a double one takes a double only when it is a whole int.
         if (!(*d >= -2147483648.0 && *d <= 2147483647.0) || *d != std::floor(*d)) {
             return UIE_BAD_VALUE;
         }
-        value = static_cast<int>(*d);
+        converted = static_cast<int>(*d);
+        value = &converted;
     } else if (const int *i = std::get_if<int>(&given); i && a && a->type == AttrType::Double) {
-        value = static_cast<double>(*i);
+        converted = static_cast<double>(*i);
+        value = &converted;
     }
-    if (!a || !a->set || a->type != typeOf(value)) return UIE_BAD_ATTRIBUTE;
+    if (!a || !a->set || a->type != typeOf(*value)) return UIE_BAD_ATTRIBUTE;
     if (!appliesTo(*a, c) && !(c && a->writeIsOperation)) return UIE_BAD_ATTRIBUTE;
     AttributeSubject subject{*this, handle, *p, c};
-    if (int status = a->set(subject, value)) return status;
+    if (int status = a->set(subject, *value)) return status;
     if (subject.notify) {
         if (c) {
             notifyControl(handle, c->id, ControlChange::Attributes);

@@ -56,7 +56,7 @@ bool displayAvailable() {
     std::_Exit(status);
 }
 
-int copyText(const std::string &text, char *buffer, std::size_t size) {
+int copyText(std::string_view text, char *buffer, std::size_t size) {
     if (!buffer || size == 0) return UIE_BAD_ARGUMENT;
     if (text.size() < size) {
         std::memcpy(buffer, text.data(), text.size());

@@ -1,6 +1,6 @@
 // Panel and control attributes: the typed entry points over the model's attribute table.
 #include <optional>
-#include <string>
+#include <string_view>
 #include <variant>
 
 #include "panel/model.h"
@@ -60,7 +60,7 @@ int getText(int panel, std::optional<int> control, int attribute, char *buffer, 
             control ? model.getControlAttribute(panel, *control, attribute, AttrType::Text, value)
                     : model.getPanelAttribute(panel, attribute, AttrType::Text, value);
         if (status) return status;
-        return copyText(std::get<std::string>(value), buffer, size);
+        return copyText(std::get<std::string_view>(value), buffer, size);
     });
 }
 
@@ -72,7 +72,7 @@ int SetPanelAttribute(int panel, int attribute, int value) {
 
 int SetPanelAttribute(int panel, int attribute, const char *value) {
     if (!value) return guarded([&] { return nullText(panel, std::nullopt); });
-    return setPanel(panel, attribute, std::string(value));
+    return setPanel(panel, attribute, std::string_view(value));
 }
 
 int SetPanelAttribute(int panel, int attribute, void *value) {
@@ -101,7 +101,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, double value) {
 
 int SetCtrlAttribute(int panel, int control, int attribute, const char *value) {
     if (!value) return guarded([&] { return nullText(panel, control); });
-    return setControl(panel, control, attribute, std::string(value));
+    return setControl(panel, control, attribute, std::string_view(value));
 }
 
 int SetCtrlAttribute(int panel, int control, int attribute, void *value) {

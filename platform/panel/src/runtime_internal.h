@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "panel/model.h"
@@ -64,7 +65,7 @@ int guarded(F &&body) {
 
 [[noreturn]] void endScriptedRun(int status, const std::string &why);
 // Copies into a caller's buffer, cut at a character boundary when it does not fit.
-int copyText(const std::string &text, char *buffer, std::size_t size);
+int copyText(std::string_view text, char *buffer, std::size_t size);
 // Resolves the panel and control of a call for reading; returns 0 or the status to report.
 int find(int panel, int control, const Panel **p, const Control **c);
 bool lookupCallback(const std::string &name, CtrlCallbackPtr *control, PanelCallbackPtr *panelCb);

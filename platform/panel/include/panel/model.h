@@ -156,9 +156,11 @@ enum class Input {
 };
 const char *describe(Input input);
 
-// Attribute values as the run-time's typed overloads pass them (see attributes.h).
+// Attribute values as the run-time's typed overloads pass them (see attributes.h). A text
+// read is a view into the model, valid until the model next changes.
 enum class AttrType { Int, Double, Text, Data, Callback };
-using AttrValue = std::variant<int, double, std::string, void *, CtrlCallbackPtr, PanelCallbackPtr>;
+using AttrValue =
+    std::variant<int, double, std::string_view, void *, CtrlCallbackPtr, PanelCallbackPtr>;
 
 // Finds a callback by name; returns false when the table has none.
 using CallbackLookup =
