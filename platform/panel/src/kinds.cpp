@@ -34,6 +34,7 @@ constexpr bool inEnumOrder() {
     return true;
 }
 static_assert(inEnumOrder(), "one row per kind, in the order of Kind");
+// Name the last kind here: a kind appended without a row fails to compile.
 static_assert(std::size(kKinds) == static_cast<std::size_t>(Kind::Splitter) + 1,
               "every kind has its row");
 

@@ -484,7 +484,7 @@ bool Parser::finishControl(Frame &f) {
     } else if (kind.types == TypeRule::Text) {
         c.type = DataType::Text;
     }
-    if (c.kind == Kind::Numeric) {
+    if (kind.types == TypeRule::Number) {  // a number value, within limits and type
         if (!f.hasFormat) c.format = c.type == DataType::Double ? Format::Fixed : Format::Integer;
         if (c.min > c.max) {
             return fail(f.fieldLines["max"],

@@ -1,5 +1,9 @@
 // What each control kind is and may do, in one table: the resource reader, the run-time, the
 // operator scripts and the views all ask here instead of keeping lists of their own.
+//
+// A new kind is its Kind (appended), its CTRL_ code and its row in kinds.cpp; what it holds
+// follows from the row everywhere but in the model's value rules, and each view's widget
+// switch refuses to compile until it draws it.
 #pragma once
 
 #include <cstdint>
