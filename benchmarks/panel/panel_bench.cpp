@@ -71,6 +71,28 @@ void BM_CommitAndDispatch(benchmark::State &state) {
 }
 BENCHMARK(BM_CommitAndDispatch);
 
+// The program's attribute calls: a write that notifies, a double limit that re-clamps the
+// value, and a text read into a buffer.
+void BM_ControlAttributes(benchmark::State &state) {
+    char arg0[] = "bench";
+    char view[] = "--view=headless";
+    char *argv[] = {arg0, view, nullptr};
+    InitPanelRuntime(2, argv);
+    int panel = NewPanel(0, "bench", 0, 0, 200, 300);
+    int numeric = NewCtrl(panel, CTRL_NUMERIC, "value", 10, 10);
+    char label[32];
+    int dimmed = 0;
+    for (auto _ : state) {
+        dimmed ^= 1;
+        SetCtrlAttribute(panel, numeric, ATTR_DIMMED, dimmed);
+        SetCtrlAttribute(panel, numeric, ATTR_MAX_VALUE, 100.0);
+        GetCtrlAttribute(panel, numeric, ATTR_LABEL_TEXT, label, sizeof label);
+        benchmark::DoNotOptimize(label);
+    }
+    ClosePanelRuntime();
+}
+BENCHMARK(BM_ControlAttributes);
+
 // Back-to-back polling sleeps 1 ms per call by design: this shows the wait gives the core back.
 void BM_IdlePoll(benchmark::State &state) {
     char arg0[] = "bench";

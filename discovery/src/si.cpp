@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "trl4/utf8.h"
 #include "visa.h"
 
 InstrumentEntry Instruments[SI_MAX_INSTRUMENTS];
@@ -24,30 +25,8 @@ constexpr ViUInt32 kLockTimeoutMs = 2000;
 // Length in bytes of the UTF-8 character at s[i]; a byte that starts no valid sequence
 // counts as a character of its own.
 size_t charLength(std::string_view s, size_t i) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char lead = b(i);
-    size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        n = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        n = 3;
-        if (lead == 0xE0) lo = 0xA0;
-        if (lead == 0xED) hi = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        n = 4;
-        if (lead == 0xF0) lo = 0x90;
-        if (lead == 0xF4) hi = 0x8F;
-    } else {
-        return 1;
-    }
-    if (i + n > s.size()) return 1;
-    if (b(i + 1) < lo || b(i + 1) > hi) return 1;
-    for (size_t k = 2; k < n; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80) return 1;
-    }
-    return n;
+    const size_t n = trl4::utf8::sequenceLength(s, i);
+    return n == 0 ? 1 : n;
 }
 
 // The reply split into characters: byte offset of each, plus one past the end.

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "trl4/utf8.h"
 #include "trl4sim/bench.h"
 #include "trl4sim/trace.h"
 #include "visa.h"
@@ -20,11 +21,7 @@ using trl4sim::traceArgs;
 // boundary so a reader never sees half a character.
 inline void copyText(char *dst, size_t size, std::string_view text) {
     if (dst == nullptr || size == 0) return;
-    size_t n = text.size() < size - 1 ? text.size() : size - 1;
-    if (n < text.size()) {
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
-    }
+    const size_t n = trl4::utf8::fitBytes(text, size - 1);
     text.copy(dst, n);
     dst[n] = '\0';
 }

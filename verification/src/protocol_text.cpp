@@ -1,5 +1,7 @@
 #include "trl4/protocol_text.h"
 
+#include "trl4/utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -167,9 +169,7 @@ int readNumber(std::string_view format, std::size_t &at, int limit) {
 }  // namespace
 
 std::size_t utf8Chars(std::string_view text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+    return trl4::utf8::length(text);
 }
 
 std::string formatMessage(std::string_view format, std::span<const Arg> args) {

@@ -1,5 +1,7 @@
 #include "trl4/pe_version.h"
 
+#include "trl4/utf8.h"
+
 #include <cstdio>
 #include <optional>
 
@@ -132,24 +134,6 @@ auto keyIs(const char *text) {
     };
 }
 
-void appendUtf8(std::string &out, std::uint32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | c >> 6));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | c >> 12));
-        out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | c >> 18));
-        out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 // A UTF-16 text up to its zero or the end of the value; unpaired surrogates become U+FFFD.
 std::string textOf(const Bytes &bytes, const Block &b) {
     std::string out;
@@ -159,12 +143,12 @@ std::string textOf(const Bytes &bytes, const Block &b) {
         if (c >= 0xD800 && c < 0xDC00 && p + 4 <= b.value + b.valueBytes) {
             const std::uint32_t low = *bytes.u16(p + 2);
             if (low >= 0xDC00 && low < 0xE000) {
-                appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+                trl4::utf8::append(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
                 p += 2;
                 continue;
             }
         }
-        appendUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
+        trl4::utf8::append(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
     }
     return out;
 }

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "panel/model.h"
+#include "trl4/utf8.h"
 
 namespace panel {
 namespace {
@@ -186,11 +187,7 @@ double typeMax(DataType type) {
 }
 
 std::size_t utf8Length(std::string_view text) {
-    std::size_t count = 0;
-    for (char c : text) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-    }
-    return count;
+    return trl4::utf8::length(text);
 }
 
 }  // namespace panel

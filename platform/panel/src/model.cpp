@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <exception>
 
+#include "panel/kinds.h"
 #include "panel/view.h"
+#include "trl4/utf8.h"
 
 namespace panel {
 
@@ -19,34 +21,11 @@ std::string Control::displayLabel() const {
 
 char32_t Control::shortcut() const {
     if (label.size() < 3 || label[0] != '_' || label[1] != '_') return 0;
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(label[i]); };
-    unsigned char c = byte(2);
-    if (c < 0x80) return c;
-    std::size_t extra = (c & 0xE0) == 0xC0   ? 1
-                        : (c & 0xF0) == 0xE0 ? 2
-                        : (c & 0xF8) == 0xF0 ? 3
-                                             : 0;
-    if (extra == 0 || label.size() < 3 + extra) return 0;
-    char32_t code = c & (0x3F >> extra);
-    for (std::size_t i = 0; i < extra; ++i)
-        code = (code << 6) | (byte(3 + i) & 0x3F);
-    return code;
+    return trl4::utf8::firstCodePoint(std::string_view(label).substr(2));
 }
 
 bool Control::takesValue() const {
-    switch (kind) {
-        case Kind::Numeric:
-        case Kind::CheckBox:
-        case Kind::String:
-        case Kind::TextMessage:
-        case Kind::TextBox:
-        case Kind::Ring:
-        case Kind::ListBox:
-        case Kind::Tab:
-            return true;
-        default:
-            return false;
-    }
+    return kindInfo(kind).holdsValue;
 }
 
 Control *Panel::control(int id) {
@@ -106,6 +85,18 @@ const char *describe(Input input) {
 
 Model::Model() = default;
 Model::~Model() = default;
+
+int Model::addControl(int handle, Control control) {
+    Panel *p = panel(handle);
+    if (!p) return UIE_BAD_PANEL;
+    int id = 1;
+    for (const auto &other : p->controls)
+        id = std::max(id, other.id);
+    control.id = id + 1;
+    p->controls.push_back(std::move(control));
+    notifyControl(handle, id + 1, ControlChange::Created);
+    return id + 1;
+}
 
 int Model::addPanel(Panel panel, bool notify) {
     int handle = nextHandle_++;
@@ -254,8 +245,9 @@ namespace {
 
 // How many choices a ring, list box or tab offers; -1 for a control that offers none.
 int choiceCount(const Control &c) {
-    if (c.kind == Kind::Ring || c.kind == Kind::ListBox) return static_cast<int>(c.items.size());
-    if (c.kind == Kind::Tab) return static_cast<int>(c.pages.size());
+    const KindInfo &kind = kindInfo(c.kind);
+    if (kind.hasItems) return static_cast<int>(c.items.size());
+    if (kind.hasIndex) return static_cast<int>(c.pages.size());
     return -1;
 }
 
@@ -333,14 +325,7 @@ int Model::setText(int handle, int id, std::string_view value) {
             std::string text(value);
             if (c->maxLength > 0 && utf8Length(text) > static_cast<std::size_t>(c->maxLength)) {
                 // Keep whole characters up to the limit.
-                std::size_t chars = 0, i = 0;
-                for (; i < text.size(); ++i) {
-                    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-                        if (chars == static_cast<std::size_t>(c->maxLength)) break;
-                        ++chars;
-                    }
-                }
-                text.resize(i);
+                text.resize(trl4::utf8::prefixBytes(text, static_cast<std::size_t>(c->maxLength)));
             }
             c->text = std::move(text);
             break;
@@ -410,7 +395,7 @@ int Model::resetPanel(int handle) {
 int Model::insertItem(int handle, int id, int index, Item item) {
     Control *c = control(handle, id);
     if (!c) return panel(handle) ? UIE_BAD_CONTROL : UIE_BAD_PANEL;
-    if (c->kind != Kind::Ring && c->kind != Kind::ListBox) return UIE_BAD_CONTROL;
+    if (!kindInfo(c->kind).hasItems) return UIE_BAD_CONTROL;
     int size = static_cast<int>(c->items.size());
     if (index == -1) index = size;
     if (index < 0 || index > size) return UIE_INDEX;
@@ -427,7 +412,7 @@ int Model::insertItem(int handle, int id, int index, Item item) {
 int Model::clearItems(int handle, int id) {
     Control *c = control(handle, id);
     if (!c) return panel(handle) ? UIE_BAD_CONTROL : UIE_BAD_PANEL;
-    if (c->kind != Kind::Ring && c->kind != Kind::ListBox) return UIE_BAD_CONTROL;
+    if (!kindInfo(c->kind).hasItems) return UIE_BAD_CONTROL;
     c->items.clear();
     c->index = -1;
     notifyControl(handle, id, ControlChange::Items);
@@ -503,15 +488,7 @@ Input Model::checkControlInput(int handle, int id, const Control **out) const {
     const Control *c = control(handle, id);
     if (!c) return Input::NoSuchControl;
     *out = c;
-    switch (c->kind) {
-        case Kind::TextMessage:
-        case Kind::Picture:
-        case Kind::Decoration:
-        case Kind::Splitter:
-            return Input::NotOperable;
-        default:
-            break;
-    }
+    if (!kindInfo(c->kind).operable) return Input::NotOperable;
     if (!c->visible) return Input::ControlHidden;
     if (c->dimmed) return Input::Dimmed;
     if (c->mode == Mode::Indicator) return Input::Indicator;
@@ -527,7 +504,7 @@ Input Model::operatorCommit(int handle, int id) {
     const Control *c = nullptr;
     Input state = checkControlInput(handle, id, &c);
     if (state != Input::Accepted) return state;
-    if ((c->kind == Kind::Ring || c->kind == Kind::ListBox) && c->items.empty()) {
+    if (kindInfo(c->kind).hasItems && c->items.empty()) {
         return Input::NoSuchItem;
     }
     Panel *p = panel(handle);

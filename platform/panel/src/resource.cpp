@@ -1,6 +1,8 @@
 // The panel resource reader: a line-oriented format checked in full before anything is built.
 #include "panel/resource.h"
 
+#include "panel/kinds.h"
+
 #include "text.h"
 
 #include <algorithm>
@@ -19,13 +21,6 @@ using text::validUtf8;
 
 using text::isName;
 
-const std::map<std::string, Kind, std::less<>> kKinds = {
-    {"button", Kind::Button},         {"numeric", Kind::Numeric},   {"string", Kind::String},
-    {"textmsg", Kind::TextMessage},   {"textbox", Kind::TextBox},   {"ring", Kind::Ring},
-    {"listbox", Kind::ListBox},       {"tab", Kind::Tab},           {"picture", Kind::Picture},
-    {"decoration", Kind::Decoration}, {"splitter", Kind::Splitter}, {"checkbox", Kind::CheckBox},
-};
-
 const std::map<std::string, DataType, std::less<>> kTypes = {
     {"double", DataType::Double}, {"int", DataType::Int},   {"short", DataType::Short},
     {"ushort", DataType::UShort}, {"text", DataType::Text},
@@ -37,22 +32,6 @@ const std::map<std::string, Format, std::less<>> kFormats = {
     {"exponent", Format::Exponent},
     {"engineering", Format::Engineering},
 };
-
-bool hasLabel(Kind k) {
-    return k != Kind::Decoration && k != Kind::Picture && k != Kind::Splitter;
-}
-bool takesCallback(Kind k) {
-    return k == Kind::Button || k == Kind::Numeric || k == Kind::String || k == Kind::TextBox ||
-           k == Kind::Ring || k == Kind::ListBox || k == Kind::Tab || k == Kind::CheckBox;
-}
-bool needsMode(Kind k) {
-    return k == Kind::Numeric || k == Kind::String || k == Kind::TextBox || k == Kind::Ring ||
-           k == Kind::ListBox || k == Kind::Tab || k == Kind::CheckBox;
-}
-bool takesValueField(Kind k) {
-    return k == Kind::Numeric || k == Kind::String || k == Kind::TextMessage ||
-           k == Kind::TextBox || k == Kind::CheckBox;
-}
 
 struct PendingValue {
     Token token;
@@ -284,10 +263,9 @@ bool Parser::openControl(const std::vector<Token> &t) {
     Control &c = f.control.control;
     if (!name(t[1], c.constant, "control")) return false;
     if (!integer(t[2], 2, 1000000, c.id, "control id")) return false;
-    auto kind = kKinds.find(t[3].text);
-    if (t[3].quoted || kind == kKinds.end())
-        return fail("unknown control kind '" + t[3].text + "'");
-    c.kind = kind->second;
+    const KindInfo *kind = t[3].quoted ? nullptr : kindByKeyword(t[3].text);
+    if (!kind) return fail("unknown control kind '" + t[3].text + "'");
+    c.kind = kind->kind;
     if (c.kind == Kind::Tab && stack_.back().type == Frame::Page) {
         return fail("a tab control cannot sit on a tab page");
     }
@@ -361,18 +339,16 @@ bool Parser::panelField(Frame &f, const std::string &key, const std::vector<Toke
 
 bool Parser::controlField(Frame &f, const std::string &key, const std::vector<Token> &t) {
     Control &c = f.control.control;
-    auto notFor = [&]() {
-        auto it = std::find_if(kKinds.begin(), kKinds.end(),
-                               [&](const auto &e) { return e.second == c.kind; });
-        return fail("'" + key + "' is not allowed on a " + it->first);
-    };
+    const KindInfo &kind = kindInfo(c.kind);
+    auto notFor = [&]() { return fail("'" + key + "' is not allowed on a " + kind.keyword); };
     if (key == "geometry") return once(f, key) && geometry(t, c.geometry, false);
     if (key == "mode") {
-        if (!needsMode(c.kind) && c.kind != Kind::Button) return notFor();
+        if (kind.modes == ModeRule::None) return notFor();
         if (!once(f, key) || !args(t, 1)) return false;
         if (t[1].text == "hot" && !t[1].quoted) {
             c.mode = Mode::Hot;
-        } else if (t[1].text == "indicator" && !t[1].quoted && c.kind != Kind::Button) {
+        } else if (t[1].text == "indicator" && !t[1].quoted &&
+                   kind.modes == ModeRule::HotOrIndicator) {
             c.mode = Mode::Indicator;
         } else {
             return fail("unknown mode '" + t[1].text + "'");
@@ -385,20 +361,18 @@ bool Parser::controlField(Frame &f, const std::string &key, const std::vector<To
         auto type = kTypes.find(t[1].text);
         if (t[1].quoted || type == kTypes.end()) return fail("unknown type '" + t[1].text + "'");
         bool ok = false;
-        switch (c.kind) {
-            case Kind::Numeric:
+        switch (kind.types) {
+            case TypeRule::Number:
                 ok = type->second != DataType::Text;
                 break;
-            case Kind::Ring:
-            case Kind::ListBox:
+            case TypeRule::Any:
                 ok = true;
                 break;
-            case Kind::String:
-            case Kind::TextBox:
-            case Kind::TextMessage:
+            case TypeRule::Text:
                 ok = type->second == DataType::Text;
                 break;
-            default:
+            case TypeRule::None:
+            case TypeRule::Flag:
                 return notFor();
         }
         if (!ok) return fail("type '" + t[1].text + "' does not suit this control");
@@ -407,14 +381,14 @@ bool Parser::controlField(Frame &f, const std::string &key, const std::vector<To
         return true;
     }
     if (key == "label") {
-        if (!hasLabel(c.kind)) return notFor();
+        if (!kind.hasLabel) return notFor();
         if (!once(f, key) || !args(t, 1)) return false;
         if (!t[1].quoted) return fail("'label' takes a quoted text");
         c.label = t[1].text;
         return true;
     }
     if (key == "value") {
-        if (!takesValueField(c.kind)) return notFor();
+        if (!kind.valueLine) return notFor();
         if (!once(f, key) || !args(t, 1)) return false;
         f.values.push_back({t[1], line_});
         return true;
@@ -456,14 +430,14 @@ bool Parser::controlField(Frame &f, const std::string &key, const std::vector<To
         return once(f, key) && args(t, 1) && integer(t[1], 0, 1000000, c.maxLength, "max-length");
     }
     if (key == "item") {
-        if (c.kind != Kind::Ring && c.kind != Kind::ListBox) return notFor();
+        if (!kind.hasItems) return notFor();
         if (!args(t, 2)) return false;
         if (!t[1].quoted) return fail("an item's label is a quoted text");
         f.items.push_back({{t[2], line_}, t[1].text});
         return true;
     }
     if (key == "callback") {
-        if (!takesCallback(c.kind)) return notFor();
+        if (!kind.takesCallback) return notFor();
         if (!once(f, key) || !args(t, 1)) return false;
         if (!name(t[1], c.callbackName, "callback")) return false;
         f.control.callbackLine = line_;
@@ -501,24 +475,23 @@ bool Parser::finishControl(Frame &f) {
     int headerLine = f.control.line;
     if (!f.seen.count("geometry"))
         return fail(headerLine, "control " + c.constant + ": no geometry");
-    if (needsMode(c.kind) && !f.hasMode) {
+    const KindInfo &kind = kindInfo(c.kind);
+    if (kind.modes == ModeRule::HotOrIndicator && !f.hasMode) {
         return fail(headerLine, "control " + c.constant + ": no mode (hot or indicator)");
     }
-    if (c.kind == Kind::Button) c.mode = Mode::Hot;
-    if (c.kind == Kind::CheckBox) {
+    if (kind.modes == ModeRule::HotOnly) c.mode = Mode::Hot;
+    if (kind.types == TypeRule::Number || kind.types == TypeRule::Any) {
+        if (!f.hasType) return fail(headerLine, "control " + c.constant + ": no type");
+    } else if (kind.types == TypeRule::Text) {
+        c.type = DataType::Text;
+    }
+    if (kind.types == TypeRule::Flag) {
         c.type = DataType::Int;
         c.min = 0;
         c.max = 1;
-        c.format = Format::Integer;
     }
-    if (c.kind == Kind::Numeric || c.kind == Kind::Ring || c.kind == Kind::ListBox) {
-        if (!f.hasType) return fail(headerLine, "control " + c.constant + ": no type");
-    } else if (c.kind == Kind::String || c.kind == Kind::TextBox || c.kind == Kind::TextMessage) {
-        c.type = DataType::Text;
-    }
-    if (c.kind == Kind::Numeric || c.kind == Kind::CheckBox) {
-        if (!f.hasFormat && c.kind == Kind::Numeric)
-            c.format = c.type == DataType::Double ? Format::Fixed : Format::Integer;
+    if (kind.types == TypeRule::Number || kind.types == TypeRule::Flag) {  // a number value
+        if (!f.hasFormat) c.format = c.type == DataType::Double ? Format::Fixed : Format::Integer;
         if (c.min > c.max) {
             return fail(f.fieldLines["max"],
                         "limits inverted: min " + formatNumber(c.min, Format::Fixed, 6) +
@@ -549,7 +522,7 @@ bool Parser::finishControl(Frame &f) {
             value = std::max(c.min, std::min(c.max, 0.0));
         }
         c.number = c.defaultNumber = value;
-    } else if (takesValueField(c.kind) && !f.values.empty()) {
+    } else if (kind.valueLine && !f.values.empty()) {
         const PendingValue &v = f.values.front();
         if (!v.token.quoted) return fail(v.line, "the value of a text control is a quoted text");
         if (c.maxLength > 0 && utf8Length(v.token.text) > static_cast<std::size_t>(c.maxLength)) {

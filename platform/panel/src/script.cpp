@@ -1,6 +1,8 @@
 // Operator scripts: reader and runner.
 #include "panel/script.h"
 
+#include "panel/kinds.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -102,36 +104,6 @@ const char *usage(ActionKind kind) {
             return "shot PANEL FILE.png";
     }
     return "";
-}
-
-const char *kindName(Kind kind) {
-    switch (kind) {
-        case Kind::Button:
-            return "button";
-        case Kind::Numeric:
-            return "numeric";
-        case Kind::CheckBox:
-            return "checkbox";
-        case Kind::String:
-            return "string";
-        case Kind::TextMessage:
-            return "textmsg";
-        case Kind::TextBox:
-            return "textbox";
-        case Kind::Ring:
-            return "ring";
-        case Kind::ListBox:
-            return "listbox";
-        case Kind::Tab:
-            return "tab";
-        case Kind::Picture:
-            return "picture";
-        case Kind::Decoration:
-            return "decoration";
-        case Kind::Splitter:
-            return "splitter";
-    }
-    return "control";
 }
 
 // "0xRRGGBB": one to six hexadecimal digits after 0x.
@@ -357,7 +329,7 @@ void ScriptRunner::dump(int handle) {
     std::fprintf(out_, "panel %s %s %s\n", p->constant.c_str(), quoteText(p->title).c_str(),
                  seen ? "visible" : "hidden");
     for (const auto &c : p->controls) {
-        std::string line = p->constant + "." + c.constant + " " + kindName(c.kind);
+        std::string line = p->constant + "." + c.constant + " " + kindInfo(c.kind).keyword;
         if (c.takesValue()) line += " = " + valueText(handle, c);
         if (c.dimmed) line += " dimmed";
         if (!c.visible) line += " hidden";

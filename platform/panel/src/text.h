@@ -9,6 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "trl4/utf8.h"
+
 namespace panel::text {
 
 struct Token {
@@ -17,39 +19,7 @@ struct Token {
 };
 
 inline bool validUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        std::size_t extra = 0;
-        char32_t code = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            code = c & 0x1Fu;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            code = c & 0x0Fu;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            code = c & 0x07u;
-        } else {
-            return false;
-        }
-        if (i + extra >= s.size()) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            auto d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
-            code = (code << 6) | (d & 0x3Fu);
-        }
-        static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (code < kMin[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
-    }
-    return true;
+    return trl4::utf8::valid(s);
 }
 
 // Splits a line into words and quoted texts; a '#' outside quotes ends it.

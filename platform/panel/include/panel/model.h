@@ -5,11 +5,14 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "userint.h"
@@ -154,6 +157,16 @@ enum class Input {
 };
 const char *describe(Input input);
 
+// Attribute values as the run-time's typed overloads pass them (see attributes.h). A text
+// read is a view into the model, valid until the model next changes.
+enum class AttrType { Int, Double, Text, Data, Callback };
+using AttrValue =
+    std::variant<int, double, std::string_view, void *, CtrlCallbackPtr, PanelCallbackPtr>;
+
+// Finds a callback by name; returns false when the table has none.
+using CallbackLookup =
+    std::function<bool(const std::string &name, CtrlCallbackPtr *control, PanelCallbackPtr *panel)>;
+
 // What changed, for views.
 enum class PanelChange { Created, Shown, Hidden, Discarded, Attributes };
 enum class ControlChange { Created, Value, Attributes, Items, Lines };
@@ -173,6 +186,8 @@ class Model {
     // Assigns and returns the handle; notifies Created unless told not to (a loader that
     // builds a panel with its pages notifies once all exist).
     int addPanel(Panel panel, bool notify = true);
+    // Adds a control after the panel's last id and returns its id; BAD_PANEL when none.
+    int addControl(int panel, Control control);
     Panel *panel(int handle);
     const Panel *panel(int handle) const;
     std::vector<int> panelHandles() const;  // ascending
@@ -199,6 +214,18 @@ class Model {
     int insertLines(int panel, int id, int index, std::string_view text);
     int setFirstVisibleLine(int panel, int id, int line);
     static int visibleLines(const Control &control);
+
+    // Attributes by the table in attributes.h. A write notifies the view; an int given to a
+    // double attribute and a whole double given to an int one are converted. Return a UIE_
+    // status.
+    int setPanelAttribute(int panel, int attribute, const AttrValue &value);
+    int setControlAttribute(int panel, int control, int attribute, const AttrValue &value);
+    int getPanelAttribute(int panel, int attribute, AttrType type, AttrValue &value) const;
+    int getControlAttribute(int panel, int control, int attribute, AttrType type,
+                            AttrValue &value) const;
+    // How callback names given as attributes are resolved.
+    void setCallbackLookup(CallbackLookup lookup) { lookup_ = std::move(lookup); }
+    const CallbackLookup &callbackLookup() const { return lookup_; }
 
     void notifyPanel(int panel, PanelChange change);
     void notifyControl(int panel, int control, ControlChange change);
@@ -235,8 +262,13 @@ class Model {
     std::vector<int> popups_;
     std::deque<Event> queue_;
     int nextHandle_ = 1;
+    CallbackLookup lookup_;
 
     Input checkControlInput(int panel, int id, const Control **out) const;
+    int writeAttribute(int panel, std::optional<int> control, int attribute,
+                       const AttrValue &value);
+    int readAttribute(int panel, std::optional<int> control, int attribute, AttrType type,
+                      AttrValue &value) const;
 };
 
 // ---- Numbers as panels show and read them ----------------------------------------------

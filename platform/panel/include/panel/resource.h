@@ -50,10 +50,6 @@ bool parseResource(std::string_view text, const std::string &fileName, Resource 
                    std::string &error);
 bool loadResourceFile(const std::string &path, Resource &out, std::string &error);
 
-// Finds a callback by name; returns false when the table has none.
-using CallbackLookup =
-    std::function<bool(const std::string &name, CtrlCallbackPtr *control, PanelCallbackPtr *panel)>;
-
 // Builds panel `resourceId` (with its pages) into the model under `parent`; every callback
 // name is resolved first, so a failure leaves the model untouched. Returns the handle or a
 // negative UIE_ status with `error` set.

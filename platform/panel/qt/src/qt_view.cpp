@@ -25,6 +25,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "panel/kinds.h"
 #include "panel/program_files.h"
 #include "qt_view_impl.h"
 
@@ -62,19 +63,6 @@ QFont panelFont(const std::string &family) {
 void setTextColour(QPalette &palette, QPalette::ColorRole role, const QColor &colour) {
     palette.setColor(QPalette::Active, role, colour);
     palette.setColor(QPalette::Inactive, role, colour);
-}
-
-bool hasOwnLabel(Kind kind) {
-    switch (kind) {
-        case Kind::Numeric:
-        case Kind::String:
-        case Kind::TextBox:
-        case Kind::Ring:
-        case Kind::ListBox:
-            return true;
-        default:
-            return false;
-    }
 }
 
 QStringList itemLabels(const std::vector<panel::Item> &items) {
@@ -320,7 +308,7 @@ void QtView::buildControl(int panel, PanelWidgets &widgets, const Control &contr
             break;
     }
     w.body = body;
-    if (hasOwnLabel(control.kind)) {
+    if (panel::kindInfo(control.kind).labelBeside) {
         w.label = new QLabel(parent);
         w.label->setBuddy(body);
     }
