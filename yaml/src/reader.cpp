@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "trl4/utf8.h"
 #include "trl4/yaml.h"
-#include "utf8.h"
 
 namespace trl4::yaml {
 
@@ -63,9 +63,10 @@ std::string normalised(std::string_view text) {
             ++i;
             continue;
         }
-        const size_t start = i;
-        if (decodeUtf8(text, i) < 0) throw Failure{line, column, "the text is not valid UTF-8"};
-        out.append(text.substr(start, i - start));
+        const size_t n = utf8::sequenceLength(text, i);
+        if (n == 0) throw Failure{line, column, "the text is not valid UTF-8"};
+        out.append(text.substr(i, n));
+        i += n;
     }
     return out;
 }
@@ -491,25 +492,25 @@ class Reader {
                     out += e;
                     break;
                 case 'N':
-                    appendUtf8(out, 0x85);
+                    utf8::append(out, 0x85);
                     break;
                 case '_':
-                    appendUtf8(out, 0xA0);
+                    utf8::append(out, 0xA0);
                     break;
                 case 'L':
-                    appendUtf8(out, 0x2028);
+                    utf8::append(out, 0x2028);
                     break;
                 case 'P':
-                    appendUtf8(out, 0x2029);
+                    utf8::append(out, 0x2029);
                     break;
                 case 'x':
-                    appendUtf8(out, hexEscape(2));
+                    utf8::append(out, hexEscape(2));
                     break;
                 case 'u':
-                    appendUtf8(out, hexEscape(4));
+                    utf8::append(out, hexEscape(4));
                     break;
                 case 'U':
-                    appendUtf8(out, hexEscape(8));
+                    utf8::append(out, hexEscape(8));
                     break;
                 default:
                     --pos_;

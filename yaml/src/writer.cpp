@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "trl4/utf8.h"
 #include "trl4/yaml.h"
-#include "utf8.h"
 
 namespace trl4::yaml {
 
@@ -27,9 +27,9 @@ bool plainSafe(std::string_view text) {
         }
         if (c == ':' && i + 1 < text.size() && text[i + 1] == ' ') return false;
         if (c >= 0x80) {
-            size_t at = i;
-            if (decodeUtf8(text, at) < 0) return false;
-            i = at - 1;
+            const size_t n = utf8::sequenceLength(text, i);
+            if (n == 0) return false;
+            i += n - 1;
         }
     }
     return true;
@@ -43,12 +43,14 @@ std::string quote(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
-            const size_t start = i;
             // Bytes that are no UTF-8 cannot be written into a UTF-8 file: each becomes U+FFFD.
-            if (decodeUtf8(text, i) < 0) {
-                appendUtf8(out, 0xFFFD);
+            const size_t n = utf8::sequenceLength(text, i);
+            if (n == 0) {
+                utf8::append(out, 0xFFFD);
+                ++i;
             } else {
-                out.append(text.substr(start, i - start));
+                out.append(text.substr(i, n));
+                i += n;
             }
             continue;
         }
