@@ -45,7 +45,8 @@ std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string &file) {
     std::ifstream in(file, std::ios::binary);
     const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
     static const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (bytes.size() < 24 || !std::equal(std::begin(signature), std::end(signature), bytes.begin()) ||
+    if (bytes.size() < 24 ||
+        !std::equal(std::begin(signature), std::end(signature), bytes.begin()) ||
         std::string(bytes.begin() + 12, bytes.begin() + 16) != "IHDR") {
         return {0, 0};
     }
@@ -244,7 +245,8 @@ TEST_F(Win32ViewTest, EveryPanelIsPhotographedIntoAPng) {
         EXPECT_EQ(height, static_cast<std::uint32_t>(client.bottom)) << name;
         // A blank panel has one colour; text on a field needs three.
         trl4::panelwin::Imaging imaging;
-        const trl4::panelwin::Picture picture = imaging.load(std::wstring(file.begin(), file.end()));
+        const trl4::panelwin::Picture picture =
+            imaging.load(std::wstring(file.begin(), file.end()));
         ASSERT_NE(picture.bitmap, nullptr) << name;
         DIBSECTION dib{};
         GetObjectW(picture.bitmap, sizeof(dib), &dib);

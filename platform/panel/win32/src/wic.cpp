@@ -53,16 +53,15 @@ Picture Imaging::load(const std::wstring &path) {
     Com<IWICFormatConverter> converter;
     UINT width = 0;
     UINT height = 0;
-    if (FAILED(factory_->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
-                                                   WICDecodeMetadataCacheOnDemand,
-                                                   decoder.out())) ||
+    if (FAILED(factory_->CreateDecoderFromFilename(
+            path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand, decoder.out())) ||
         FAILED(decoder->GetFrame(0, frame.out())) ||
         FAILED(factory_->CreateFormatConverter(converter.out())) ||
         FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA,
                                      WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)) ||
-        FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 ||
-        width > 16384 || height > 16384) {
+        FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 || width > 16384 ||
+        height > 16384) {
         return {};
     }
     BITMAPINFO info{};

@@ -251,8 +251,7 @@ void Win32View::waitAndPump(std::chrono::milliseconds bound) {
 LRESULT CALLBACK Win32View::panelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto *create = reinterpret_cast<const CREATESTRUCTW *>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto *view = reinterpret_cast<Win32View *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (view != nullptr) {
@@ -270,8 +269,7 @@ LRESULT CALLBACK Win32View::panelProc(HWND hwnd, UINT message, WPARAM wParam, LP
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-LRESULT Win32View::panelMessage(int handle, HWND hwnd, UINT message, WPARAM wParam,
-                                LPARAM lParam) {
+LRESULT Win32View::panelMessage(int handle, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_ERASEBKGND:
         case WM_PRINTCLIENT: {
@@ -296,9 +294,9 @@ LRESULT Win32View::panelMessage(int handle, HWND hwnd, UINT message, WPARAM wPar
                 const Control *tab = model_.control(owner->second.panel, owner->second.control);
                 const int index = TabCtrl_GetCurSel(header->hwndFrom);
                 if (tab != nullptr && index >= 0 && index != tab->index) {
-                    afterInput(owner->second.panel, owner->second.control,
-                               model_.operatorSelect(owner->second.panel, owner->second.control,
-                                                     index));
+                    afterInput(
+                        owner->second.panel, owner->second.control,
+                        model_.operatorSelect(owner->second.panel, owner->second.control, index));
                 }
             }
             return 0;
@@ -527,7 +525,8 @@ HFONT Win32View::font(const std::string &family) {
 
 HBRUSH Win32View::brush(std::uint32_t colour) {
     auto it = brushes_.find(colour);
-    if (it == brushes_.end()) it = brushes_.emplace(colour, CreateSolidBrush(colorRef(colour))).first;
+    if (it == brushes_.end())
+        it = brushes_.emplace(colour, CreateSolidBrush(colorRef(colour))).first;
     return it->second;
 }
 
@@ -651,10 +650,9 @@ void Win32View::buildControl(int panel, PanelWindows &windows, const Control &co
     HINSTANCE instance = GetModuleHandleW(nullptr);
     // The label comes first: Alt and its letter move the focus on to the control after it.
     if (hasOwnLabel(control.kind)) {
-        w.label = CreateWindowExW(0, WC_STATICW, L"", WS_CHILD | WS_CLIPSIBLINGS | SS_LEFT, 0, 0,
-                                  0, 0, windows.window,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)),
-                                  instance, nullptr);
+        w.label = CreateWindowExW(
+            0, WC_STATICW, L"", WS_CHILD | WS_CLIPSIBLINGS | SS_LEFT, 0, 0, 0, 0, windows.window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)), instance, nullptr);
         if (w.label != nullptr) ownerOf_[w.label] = {panel, control.id, true};
     }
     const WindowSpec spec = windowSpec(control);
@@ -664,9 +662,9 @@ void Win32View::buildControl(int panel, PanelWindows &windows, const Control &co
         instance, nullptr);
     if (w.body == nullptr) return;
     ownerOf_[w.body] = {panel, control.id, false};
-    // A new child window goes below its siblings; decorations stay beneath everything.
+    // A new child window goes below its siblings; frames and lines stay beneath everything.
     for (const auto &[other, ow] : windows.controls) {
-        if (ow.kind == Kind::Decoration && ow.body != nullptr) {
+        if ((ow.kind == Kind::Decoration || ow.kind == Kind::Splitter) && ow.body != nullptr) {
             SetWindowPos(ow.body, HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
@@ -721,7 +719,8 @@ void Win32View::placeTopLevel(int handle, const panel::Panel &model, PanelWindow
         SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
     }
     DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
-    DWORD wantedStyle = style & ~static_cast<DWORD>(WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX);
+    DWORD wantedStyle =
+        style & ~static_cast<DWORD>(WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX);
     if (model.sizable) wantedStyle |= WS_THICKFRAME | WS_MAXIMIZEBOX;
     if (owner == nullptr) wantedStyle |= WS_MINIMIZEBOX;
     const bool restyled = wantedStyle != style;
@@ -802,8 +801,7 @@ void Win32View::syncLook(const panel::Panel &owner, const Control &control, Cont
             SetWindowLongW(body, GWL_STYLE, style);
             if (control.kind == Kind::String) {
                 SendMessageW(body, EM_SETLIMITTEXT,
-                             control.maxLength > 0 ? static_cast<WPARAM>(control.maxLength) : 0,
-                             0);
+                             control.maxLength > 0 ? static_cast<WPARAM>(control.maxLength) : 0, 0);
             }
             break;
         }
@@ -855,8 +853,7 @@ void Win32View::placeLabel(const Control &control, HWND label) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
         SetWindowPos(label, nullptr, std::max(0, g.left - width - 4),
-                     g.top + (g.height - height) / 2, width, height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                     g.top + (g.height - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -925,9 +922,8 @@ void Win32View::syncLines(const Control &control, ControlWindows &w) {
     } else if (lines.size() > w.shownLines.size()) {
         // A growing protocol is appended to, not rewritten.
         const std::wstring tail =
-            L"\r\n" +
-            joinLines(lines.begin() + static_cast<std::ptrdiff_t>(w.shownLines.size()),
-                      lines.end());
+            L"\r\n" + joinLines(lines.begin() + static_cast<std::ptrdiff_t>(w.shownLines.size()),
+                                lines.end());
         const int end = GetWindowTextLengthW(w.body);
         SendMessageW(w.body, EM_SETSEL, static_cast<WPARAM>(end), end);
         SendMessageW(w.body, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail.c_str()));
@@ -986,9 +982,9 @@ void Win32View::dropPanel(int handle) {
     HWND hwnd = it->second.window;
     // Pages go with their panel: forget every entry whose window lies inside this one.
     for (auto other = panels_.begin(); other != panels_.end();) {
-        const bool inside = other->first == handle ||
-                            (hwnd != nullptr && other->second.window != nullptr &&
-                             IsChild(hwnd, other->second.window));
+        const bool inside =
+            other->first == handle || (hwnd != nullptr && other->second.window != nullptr &&
+                                       IsChild(hwnd, other->second.window));
         if (!inside) {
             ++other;
             continue;
@@ -1153,7 +1149,8 @@ int Win32View::selectFile(const panel::FileRequest &request, std::string &path) 
         std::wstring pattern = list.substr(at, end - at);
         pattern.erase(0, pattern.find_first_not_of(L' '));
         pattern.erase(pattern.find_last_not_of(L' ') + 1);
-        if (!pattern.empty() && std::find(patterns.begin(), patterns.end(), pattern) == patterns.end()) {
+        if (!pattern.empty() &&
+            std::find(patterns.begin(), patterns.end(), pattern) == patterns.end()) {
             patterns.push_back(pattern);
         }
         at = end + 1;
@@ -1312,7 +1309,8 @@ bool Win32View::shot(int panel, const std::string &file, std::string &error) {
     printClient(panelWindows->window, dc);
     GdiFlush();
     const auto *first = static_cast<const std::uint8_t *>(bits);
-    std::vector<std::uint8_t> pixels(first, first + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    std::vector<std::uint8_t> pixels(
+        first, first + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);

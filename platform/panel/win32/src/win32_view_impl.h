@@ -114,7 +114,7 @@ class Win32View final : public panel::View {
     ATOM atom_ = 0;
     Imaging imaging_;
     std::map<int, PanelWindows> panels_;
-    std::map<HWND, int> panelOf_;  // panel and page windows
+    std::map<HWND, int> panelOf_;    // panel and page windows
     std::map<HWND, Owner> ownerOf_;  // control windows
     std::vector<HWND> doomed_;
     std::map<std::string, HFONT> fonts_;
