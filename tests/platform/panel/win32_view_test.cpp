@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <cwctype>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -103,6 +104,15 @@ class Win32ViewTest : public ::testing::Test {
 };
 
 TEST_F(Win32ViewTest, ButtonsTypedNumbersRingsAndTabsReachTheModel) {
+    // The program's manifest brings common controls 6 (balloon tips, themed controls): the
+    // library comes from the side-by-side assembly, not from the system folder.
+    wchar_t library[MAX_PATH] = {};
+    GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), library, MAX_PATH);
+    std::wstring path(library);
+    for (auto &c : path)
+        c = static_cast<wchar_t>(towlower(c));
+    EXPECT_NE(path.find(L"common-controls"), std::wstring::npos) << trl4::panelwin::utf8(path);
+
     const int mp = show(uir::MP);
     ASSERT_NE(view->window(mp), nullptr);
     wchar_t title[128] = {};
