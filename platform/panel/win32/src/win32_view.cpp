@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "panel/program_files.h"
+#include "panel/view_support.h"
 #include "win32_view_impl.h"
 
 namespace trl4::panelwin {
@@ -53,19 +54,6 @@ std::wstring mnemonic(const std::string &label) {
         out += c;
     }
     return out;
-}
-
-bool hasOwnLabel(Kind kind) {
-    switch (kind) {
-        case Kind::Numeric:
-        case Kind::String:
-        case Kind::TextBox:
-        case Kind::Ring:
-        case Kind::ListBox:
-            return true;
-        default:
-            return false;
-    }
 }
 
 // The window class and styles each control kind is drawn with.
@@ -566,13 +554,7 @@ HWND Win32View::label(int panel, int control) const {
 }
 
 int Win32View::topLevel(int handle) const {
-    const panel::Panel *model = model_.panel(handle);
-    // Parents come before their pages, so the walk ends.
-    while (model != nullptr && model->parent != 0) {
-        handle = model->parent;
-        model = model_.panel(handle);
-    }
-    return model == nullptr ? 0 : handle;
+    return panel::topLevelPanel(model_, handle);
 }
 
 bool Win32View::built(int handle) const {
@@ -649,7 +631,7 @@ void Win32View::buildControl(int panel, PanelWindows &windows, const Control &co
     w.kind = control.kind;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     // The label comes first: Alt and its letter move the focus on to the control after it.
-    if (hasOwnLabel(control.kind)) {
+    if (panel::hasOwnLabel(control.kind)) {
         w.label = CreateWindowExW(
             0, WC_STATICW, L"", WS_CHILD | WS_CLIPSIBLINGS | SS_LEFT, 0, 0, 0, 0, windows.window,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)), instance, nullptr);
@@ -915,9 +897,7 @@ void Win32View::syncLines(const Control &control, ControlWindows &w) {
     if (control.kind != Kind::TextBox) return;
     const Syncing syncing(syncing_);
     const auto &lines = control.lines;
-    const bool grows = lines.size() >= w.shownLines.size() &&
-                       std::equal(w.shownLines.begin(), w.shownLines.end(), lines.begin());
-    if (!grows || w.shownLines.empty()) {
+    if (!panel::linesOnlyGrew(w.shownLines, lines)) {
         SetWindowTextW(w.body, joinLines(lines.begin(), lines.end()).c_str());
     } else if (lines.size() > w.shownLines.size()) {
         // A growing protocol is appended to, not rewritten.
