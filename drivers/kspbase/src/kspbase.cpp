@@ -8,6 +8,7 @@
 
 #include "../../common/carrier_session.h"
 #include "../../common/driver_call.h"
+#include "trl4visa/identity.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ bool identifies(ViSession vi) {
         return viGetAttribute(vi, VI_ATTR_MANF_ID, &manf) == VI_SUCCESS && manf == kMakerId;
     }
     char reply[VI_FIND_BUFLEN] = {};
-    if (viQueryf(vi, "*IDN?\n", "%256t", reply) < 0) return false;
+    if (trl4visa::queryIdentity(vi, reply, sizeof reply) < 0) return false;
     return std::string_view(reply).substr(0, kIdnPrefix.size()) == kIdnPrefix;
 }
 
