@@ -62,7 +62,7 @@ bool identifies(ViSession vi) {
 
 extern "C" {
 
-int32_t kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session) {
+int32_t _VI_FUNC kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session) {
     return guarded(
         "kspbase_init", [&] { return traceArgs(rsrcName, idQuery, reset); },
         [&](Call &call) {
@@ -86,7 +86,7 @@ int32_t kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uin
         });
 }
 
-int32_t kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
+int32_t _VI_FUNC kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
                          uint16_t *typeCode) {
     return guarded(
         "kspbase_m_type_q", [&] { return traceArgs(session, position); },
@@ -106,7 +106,7 @@ int32_t kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
         });
 }
 
-int32_t kspbase_m_get_attribute(uint32_t session, uint32_t attribute, char *text) {
+int32_t _VI_FUNC kspbase_m_get_attribute(uint32_t session, uint32_t attribute, char *text) {
     return guarded(
         "kspbase_m_get_attribute", [&] { return traceArgs(session, attribute); },
         [&](Call &call) {
@@ -121,7 +121,7 @@ int32_t kspbase_m_get_attribute(uint32_t session, uint32_t attribute, char *text
         });
 }
 
-int32_t kspbase_mem_q(uint32_t session, uint32_t *memSize) {
+int32_t _VI_FUNC kspbase_mem_q(uint32_t session, uint32_t *memSize) {
     return guarded(
         "kspbase_mem_q", [&] { return traceArgs(session); },
         [&](Call &call) {
@@ -135,7 +135,7 @@ int32_t kspbase_mem_q(uint32_t session, uint32_t *memSize) {
         });
 }
 
-int32_t kspbase_close(uint32_t session) {
+int32_t _VI_FUNC kspbase_close(uint32_t session) {
     return guarded(
         "kspbase_close", [&] { return traceArgs(session); },
         [&](Call &call) {
