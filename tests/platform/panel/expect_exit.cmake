@@ -1,7 +1,7 @@
 # Runs PROGRAM with an operator script and checks its exit status and, when given, that its
-# standard output / error contain the expected text.
+# standard output / error contain the expected text. EMULATOR runs a cross-built PROGRAM.
 execute_process(
-    COMMAND ${PROGRAM} ${RESOURCE} --view headless --script ${SCRIPT}
+    COMMAND ${EMULATOR} ${PROGRAM} ${RESOURCE} --view headless --script ${SCRIPT}
     RESULT_VARIABLE status
     OUTPUT_VARIABLE out
     ERROR_VARIABLE err)
