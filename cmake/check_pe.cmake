@@ -1,6 +1,6 @@
 # Checks of a Windows program's or DLL's own bytes with the toolchain's objdump, so they run
 # where the file itself cannot:
-#   cmake -DOBJDUMP=... -DFILE=... [-DEXPORTS=file.def] [-DIMPORTS=a.def;b.def]
+#   cmake -DOBJDUMP=... -DFILE=... [-DEXPORTS=file.def] [-DIMPORTS=a.def,b.def]
 #         [-DSUBSYSTEM=2] [-DFORMAT=pei-i386] -P check_pe.cmake
 # EXPORTS: the DLL exports exactly the names of the .def, undecorated (no "@28", no leading
 # underscore, nothing else). IMPORTS: what the file imports from each .def's DLL is all
@@ -50,6 +50,7 @@ if(EXPORTS)
     message(STATUS "${shown}: ${n} undecorated exports")
 endif()
 
+string(REPLACE "," ";" IMPORTS "${IMPORTS}")
 foreach(def IN LISTS IMPORTS)
     def_names(${def} allowed dll)
     string(REGEX MATCH "DLL Name: ${dll}\n[^\n]*\n(([^\n]+\n)*)" block "${dump}")

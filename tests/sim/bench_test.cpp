@@ -271,7 +271,8 @@ TEST_F(BenchTest, DefaultStateDirectoryFollowsThePlatformsConvention) {
 #else
     trl4::test::setEnv("XDG_STATE_HOME", "/xdg/state");
     EXPECT_EQ(trl4sim::stateDirectory(), std::filesystem::path("/xdg/state/trl4"));
-    trl4::test::setEnv("XDG_STATE_HOME", "relative");  // not absolute: ignored, as the convention says
+    trl4::test::setEnv("XDG_STATE_HOME",
+                       "relative");  // not absolute: ignored, as the convention says
     trl4::test::setEnv("HOME", "/home/op");
     EXPECT_EQ(trl4sim::stateDirectory(), std::filesystem::path("/home/op/.local/state/trl4"));
 #endif

@@ -62,7 +62,8 @@ bool identifies(ViSession vi) {
 
 extern "C" {
 
-int32_t _VI_FUNC kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session) {
+int32_t _VI_FUNC kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset,
+                              uint32_t *session) {
     return guarded(
         "kspbase_init", [&] { return traceArgs(rsrcName, idQuery, reset); },
         [&](Call &call) {
@@ -87,7 +88,7 @@ int32_t _VI_FUNC kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t r
 }
 
 int32_t _VI_FUNC kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
-                         uint16_t *typeCode) {
+                                  uint16_t *typeCode) {
     return guarded(
         "kspbase_m_type_q", [&] { return traceArgs(session, position); },
         [&](Call &call) {

@@ -208,7 +208,8 @@ constexpr Message kMessages[] = {
 
 extern "C" {
 
-int32_t _VI_FUNC ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session) {
+int32_t _VI_FUNC ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset,
+                              uint32_t *session) {
     return guarded(
         "ksptrl4_init", [&] { return traceArgs(rsrcName, idQuery, reset); },
         [&](Call &call) {
@@ -238,7 +239,7 @@ int32_t _VI_FUNC ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t r
 }
 
 int32_t _VI_FUNC ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t position,
-                        uint16_t idQuery, uint16_t reset) {
+                                 uint16_t idQuery, uint16_t reset) {
     return guarded(
         "ksptrl4_connect",
         [&] { return traceArgs(session, carrierSession, position, idQuery, reset); },
@@ -494,7 +495,8 @@ int32_t _VI_FUNC ksptrl4_setSineFreq(uint32_t session, int32_t channel, double f
         [&](ChannelSettings &c) { c.sineFreq = frequency; });
 }
 
-int32_t _VI_FUNC ksptrl4_setRepetParams(uint32_t session, int32_t channel, int32_t mode, double value) {
+int32_t _VI_FUNC ksptrl4_setRepetParams(uint32_t session, int32_t channel, int32_t mode,
+                                        double value) {
     return onChannels(
         "ksptrl4_setRepetParams", session, channel,
         [&] { return traceArgs(session, channel, mode, value); },
@@ -508,8 +510,8 @@ int32_t _VI_FUNC ksptrl4_setRepetParams(uint32_t session, int32_t channel, int32
         });
 }
 
-int32_t _VI_FUNC ksptrl4_GetRepetParams(uint32_t session, int32_t channel, int32_t index, double *value,
-                               int32_t *mode, double *extra) {
+int32_t _VI_FUNC ksptrl4_GetRepetParams(uint32_t session, int32_t channel, int32_t index,
+                                        double *value, int32_t *mode, double *extra) {
     return onMezzanine(
         "ksptrl4_GetRepetParams", session, [&] { return traceArgs(session, channel, index); },
         [&](Call &call, Target &t) {
@@ -556,7 +558,8 @@ int32_t _VI_FUNC ksptrl4_config(uint32_t session, int32_t what, int32_t option) 
         });
 }
 
-int32_t _VI_FUNC ksptrl4_config_segment(uint32_t session, int32_t segment, int32_t option, uint32_t length) {
+int32_t _VI_FUNC ksptrl4_config_segment(uint32_t session, int32_t segment, int32_t option,
+                                        uint32_t length) {
     return onMezzanine(
         "ksptrl4_config_segment", session,
         [&] { return traceArgs(session, segment, option, length); },
@@ -575,8 +578,8 @@ int32_t _VI_FUNC ksptrl4_config_segment(uint32_t session, int32_t segment, int32
         });
 }
 
-int32_t _VI_FUNC ksptrl4_write_form(uint32_t session, int32_t channel, uint32_t count, const double *samples,
-                           int32_t append) {
+int32_t _VI_FUNC ksptrl4_write_form(uint32_t session, int32_t channel, uint32_t count,
+                                    const double *samples, int32_t append) {
     return onMezzanine(
         "ksptrl4_write_form", session,
         [&] {

@@ -16,7 +16,8 @@ inline ViStatus queryIdentity(ViSession vi, char *reply, size_t size) {
     static constexpr char kQuery[] = "*IDN?\n";
     reply[0] = '\0';
     ViUInt32 written = 0;
-    ViStatus status = viWrite(vi, reinterpret_cast<ViConstBuf>(kQuery), sizeof kQuery - 1, &written);
+    ViStatus status =
+        viWrite(vi, reinterpret_cast<ViConstBuf>(kQuery), sizeof kQuery - 1, &written);
     if (status < 0) return status;
     ViUInt32 got = 0;
     status = viRead(vi, reinterpret_cast<ViBuf>(reply), static_cast<ViUInt32>(size - 1), &got);
