@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "trl4visa/identity.h"
 #include "visa.h"
 
 InstrumentEntry Instruments[SI_MAX_INSTRUMENTS];
@@ -119,7 +120,7 @@ bool examine(ViSession rm, char *buffer, InstrumentEntry &entry) {
         viLock(instr, VI_EXCLUSIVE_LOCK, kLockTimeoutMs, VI_NULL, VI_NULL);
         viClear(instr);
         // Bounded read: the reply cannot run past the shared buffer whatever the device sends.
-        const ViStatus query = viQueryf(instr, "*IDN?\n", "%256t", buffer);
+        const ViStatus query = trl4visa::queryIdentity(instr, buffer, VI_FIND_BUFLEN);
         viUnlock(instr);
         if (query >= 0 && ParseIdnReply(buffer, entry)) {
             char line[SI_TEXT_BYTES(SI_DESCR_CHARS) + VI_FIND_BUFLEN + 64];

@@ -1,18 +1,17 @@
 // Bench file loader: strict YAML, every error with its line, nothing half-used.
-#include <yaml-cpp/yaml.h>
-
 #include <charconv>
-#include <cmath>
-#include <cstdio>
+#include <optional>
 #include <set>
 #include <string>
-#include <system_error>
 
 #include "sim_internal.h"
+#include "trl4/yaml.h"
 #include "trl4sim/bench.h"
 
 namespace trl4sim {
 namespace {
+
+using trl4::yaml::Node;
 
 constexpr size_t kMaxBenchBytes = 1 << 20;
 constexpr size_t kMaxReplyBytes = 65536;
@@ -26,8 +25,8 @@ struct LoadError {
     std::string message;
 };
 
-[[noreturn]] void fail(const YAML::Node &node, const std::string &message) {
-    throw LoadError{node.Mark().line + 1, message};
+[[noreturn]] void fail(const Node &node, const std::string &message) {
+    throw LoadError{node.line(), message};
 }
 
 std::string inQuotes(std::string_view s) {
@@ -37,15 +36,12 @@ std::string inQuotes(std::string_view s) {
     return out;
 }
 
-// Checks that node is a mapping with only the allowed keys, each once.
-void checkKeys(const YAML::Node &node, std::string_view what,
+// Checks that node is a mapping with only the allowed keys (the reader refuses a key twice).
+void checkKeys(const Node &node, std::string_view what,
                std::initializer_list<std::string_view> allowed) {
-    if (!node.IsMap()) fail(node, std::string(what) + " must be a mapping");
-    std::set<std::string, std::less<>> seen;
-    for (const auto &item : node) {
-        if (!item.first.IsScalar())
-            fail(item.first, "keys of " + std::string(what) + " must be names");
-        const std::string &key = item.first.Scalar();
+    if (!node.isMapping()) fail(node, std::string(what) + " must be a mapping");
+    for (const Node &value : node.children()) {
+        const std::string &key = value.key();
         bool known = false;
         for (auto a : allowed)
             known = known || a == key;
@@ -53,67 +49,44 @@ void checkKeys(const YAML::Node &node, std::string_view what,
             std::string list;
             for (auto a : allowed)
                 list += (list.empty() ? "" : ", ") + std::string(a);
-            fail(item.first, "unknown key " + inQuotes(key) + " in " + std::string(what) +
-                                 " (known: " + list + ")");
+            throw LoadError{value.keyLine(), "unknown key " + inQuotes(key) + " in " +
+                                                 std::string(what) + " (known: " + list + ")"};
         }
-        if (!seen.insert(key).second) fail(item.first, "key " + inQuotes(key) + " appears twice");
     }
 }
 
-const std::string &scalar(const YAML::Node &node, std::string_view what) {
-    if (!node.IsScalar()) fail(node, std::string(what) + " must be a single value");
-    return node.Scalar();
+const std::string &scalar(const Node &node, std::string_view what) {
+    if (!node.isScalar()) fail(node, std::string(what) + " must be a single value");
+    return node.text();
 }
 
 // Decimal or 0x-hexadecimal integer within [lo, hi].
-int64_t integer(const YAML::Node &node, std::string_view what, int64_t lo, int64_t hi) {
+int64_t integer(const Node &node, std::string_view what, int64_t lo, int64_t hi) {
     const std::string &s = scalar(node, what);
-    std::string_view v = s;
-    bool negative = false;
-    if (!v.empty() && (v[0] == '-' || v[0] == '+')) {
-        negative = v[0] == '-';
-        v.remove_prefix(1);
-    }
-    int base = 10;
-    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
-        base = 16;
-        v.remove_prefix(2);
-    }
-    uint64_t magnitude = 0;
-    auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), magnitude, base);
-    if (v.empty() || ec != std::errc() || end != v.data() + v.size() ||
-        magnitude > (uint64_t{1} << 62)) {
-        fail(node, std::string(what) + " must be an integer, not " + inQuotes(s));
-    }
-    const int64_t value =
-        negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-    if (value < lo || value > hi) {
+    const std::optional<int64_t> value = node.toInteger();
+    if (!value) fail(node, std::string(what) + " must be an integer, not " + inQuotes(s));
+    if (*value < lo || *value > hi) {
         fail(node, std::string(what) + " " + s + " is out of range " + std::to_string(lo) + ".." +
                        std::to_string(hi));
     }
-    return value;
+    return *value;
 }
 
 // A status may be written as a signed number or as its 32-bit pattern (0xBFFF0015).
-int32_t status(const YAML::Node &node, std::string_view what) {
+int32_t status(const Node &node, std::string_view what) {
     const int64_t v = integer(node, what, INT32_MIN, UINT32_MAX);
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v) & 0xFFFFFFFFu));
 }
 
-double real(const YAML::Node &node, std::string_view what) {
+double real(const Node &node, std::string_view what) {
     const std::string &s = scalar(node, what);
-    double value = 0;
-    const char *first = s.data();
-    if (!s.empty() && s[0] == '+') ++first;
-    auto [end, ec] = std::from_chars(first, s.data() + s.size(), value);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !std::isfinite(value)) {
-        fail(node, std::string(what) + " must be a finite number, not " + inQuotes(s));
-    }
-    return value;
+    const std::optional<double> value = node.toReal();
+    if (!value) fail(node, std::string(what) + " must be a finite number, not " + inQuotes(s));
+    return *value;
 }
 
 // A finite number strictly between -limit and +limit.
-double realWithin(const YAML::Node &node, std::string_view what, double limit) {
+double realWithin(const Node &node, std::string_view what, double limit) {
     const double v = real(node, what);
     if (!(v > -limit && v < limit)) {
         char text[32];
@@ -127,14 +100,14 @@ double realWithin(const YAML::Node &node, std::string_view what, double limit) {
     return v;
 }
 
-bool boolean(const YAML::Node &node, std::string_view what) {
+bool boolean(const Node &node, std::string_view what) {
     const std::string &s = scalar(node, what);
-    if (s == "true" || s == "yes") return true;
-    if (s == "false" || s == "no") return false;
-    fail(node, std::string(what) + " must be true or false, not " + inQuotes(s));
+    const std::optional<bool> value = node.toBool();
+    if (!value) fail(node, std::string(what) + " must be true or false, not " + inQuotes(s));
+    return *value;
 }
 
-std::string text(const YAML::Node &node, std::string_view what, size_t maxBytes) {
+std::string text(const Node &node, std::string_view what, size_t maxBytes) {
     const std::string &s = scalar(node, what);
     if (s.size() > maxBytes) {
         fail(node, std::string(what) + " is longer than " + std::to_string(maxBytes) + " bytes");
@@ -144,8 +117,8 @@ std::string text(const YAML::Node &node, std::string_view what, size_t maxBytes)
 }
 
 template <size_t N>
-std::array<double, N> reals(const YAML::Node &node, std::string_view what) {
-    if (!node.IsSequence() || node.size() != N) {
+std::array<double, N> reals(const Node &node, std::string_view what) {
+    if (!node.isSequence() || node.size() != N) {
         fail(node, std::string(what) + " must be a list of " + std::to_string(N) + " numbers");
     }
     std::array<double, N> out{};
@@ -154,7 +127,7 @@ std::array<double, N> reals(const YAML::Node &node, std::string_view what) {
     return out;
 }
 
-uint16_t interfaceType(const YAML::Node &node) {
+uint16_t interfaceType(const Node &node) {
     static const std::pair<std::string_view, uint16_t> names[] = {
         {"GPIB", 1}, {"VXI", 2},   {"GPIB-VXI", 3}, {"ASRL", 4},
         {"PXI", 5},  {"TCPIP", 6}, {"USB", 7}};
@@ -172,49 +145,53 @@ uint16_t interfaceType(const YAML::Node &node) {
                    " is not one of VXI, GPIB-VXI, GPIB, ASRL, PXI, TCPIP, USB or a number");
 }
 
-Mezzanine mezzanine(const YAML::Node &node, int &position) {
+Mezzanine mezzanine(const Node &node, int &position) {
     checkKeys(node, "a mezzanine",
               {"position", "type", "eeprom", "offsets", "gain-error", "frequency-error-ppm",
                "self-test"});
-    if (!node["position"]) fail(node, "a mezzanine needs a position (1-4)");
-    position = static_cast<int>(integer(node["position"], "position", 1, 4));
+    const Node *at = node.find("position");
+    if (!at) fail(node, "a mezzanine needs a position (1-4)");
+    position = static_cast<int>(integer(*at, "position", 1, 4));
     Mezzanine m;
-    m.typeCode = node["type"] ? static_cast<uint16_t>(integer(node["type"], "type", 0, 0xFFFF))
-                              : kTypeGenerator;
-    if (node["eeprom"]) m.eeprom = reals<kCoeffCount>(node["eeprom"], "eeprom");
-    if (node["offsets"]) m.offsets = reals<2>(node["offsets"], "offsets");
-    if (const YAML::Node g = node["gain-error"]) {
-        if (!g.IsSequence() || g.size() != 2) {
-            fail(g, "gain-error must be a list of 2 numbers (channel 1, channel 2)");
+    const Node *type = node.find("type");
+    m.typeCode = type ? static_cast<uint16_t>(integer(*type, "type", 0, 0xFFFF)) : kTypeGenerator;
+    if (const Node *n = node.find("eeprom")) m.eeprom = reals<kCoeffCount>(*n, "eeprom");
+    if (const Node *n = node.find("offsets")) m.offsets = reals<2>(*n, "offsets");
+    if (const Node *g = node.find("gain-error")) {
+        if (!g->isSequence() || g->size() != 2) {
+            fail(*g, "gain-error must be a list of 2 numbers (channel 1, channel 2)");
         }
         for (size_t c = 0; c < 2; ++c)
-            m.gainError[c] = realWithin(g[c], "gain-error", kMaxGainError);
+            m.gainError[c] = realWithin((*g)[c], "gain-error", kMaxGainError);
     }
-    if (const YAML::Node f = node["frequency-error-ppm"]) {
-        m.frequencyErrorPpm = realWithin(f, "frequency-error-ppm", kMaxFrequencyErrorPpm);
+    if (const Node *f = node.find("frequency-error-ppm")) {
+        m.frequencyErrorPpm = realWithin(*f, "frequency-error-ppm", kMaxFrequencyErrorPpm);
     }
-    if (const YAML::Node st = node["self-test"]) {
-        checkKeys(st, "self-test", {"code", "message"});
-        if (st["code"]) {
-            m.selfTest.code =
-                static_cast<int16_t>(integer(st["code"], "code", INT16_MIN, INT16_MAX));
+    if (const Node *st = node.find("self-test")) {
+        checkKeys(*st, "self-test", {"code", "message"});
+        if (const Node *n = st->find("code")) {
+            m.selfTest.code = static_cast<int16_t>(integer(*n, "code", INT16_MIN, INT16_MAX));
         }
-        if (st["message"]) m.selfTest.message = text(st["message"], "message", kMaxTextBytes);
+        if (const Node *n = st->find("message")) {
+            m.selfTest.message = text(*n, "message", kMaxTextBytes);
+        }
     }
     return m;
 }
 
-Carrier carrier(const YAML::Node &node) {
+Carrier carrier(const Node &node) {
     checkKeys(node, "a carrier", {"name", "memory", "mezzanines"});
     Carrier c;
-    if (!node["name"]) fail(node, "a carrier needs a name");
-    c.name = text(node["name"], "carrier name", kMaxTextBytes);
-    if (!node["memory"]) fail(node, "a carrier needs its memory size in bytes");
-    c.memory = static_cast<uint32_t>(integer(node["memory"], "memory", 0, UINT32_MAX));
-    if (const YAML::Node list = node["mezzanines"]) {
-        if (!list.IsSequence()) fail(list, "mezzanines must be a list");
+    const Node *name = node.find("name");
+    if (!name) fail(node, "a carrier needs a name");
+    c.name = text(*name, "carrier name", kMaxTextBytes);
+    const Node *memory = node.find("memory");
+    if (!memory) fail(node, "a carrier needs its memory size in bytes");
+    c.memory = static_cast<uint32_t>(integer(*memory, "memory", 0, UINT32_MAX));
+    if (const Node *list = node.find("mezzanines")) {
+        if (!list->isSequence()) fail(*list, "mezzanines must be a list");
         std::set<int> taken;
-        for (const auto &item : list) {
+        for (const Node &item : list->children()) {
             int position = 0;
             Mezzanine m = mezzanine(item, position);
             if (!taken.insert(position).second) {
@@ -226,68 +203,76 @@ Carrier carrier(const YAML::Node &node) {
     return c;
 }
 
-Resource resource(const YAML::Node &node) {
+Resource resource(const Node &node) {
     checkKeys(node, "a resource",
               {"name", "interface", "interface-number", "slot", "manufacturer", "mainframe", "la",
                "model", "address", "idn", "open-status", "locked", "carrier"});
     Resource r;
-    if (!node["name"]) fail(node, "a resource needs a name");
-    r.name = text(node["name"], "resource name", kMaxNameBytes);
-    if (r.name.empty()) fail(node["name"], "a resource name must not be empty");
+    const Node *name = node.find("name");
+    if (!name) fail(node, "a resource needs a name");
+    r.name = text(*name, "resource name", kMaxNameBytes);
+    if (r.name.empty()) fail(*name, "a resource name must not be empty");
     for (char c : r.name) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            fail(node["name"], "resource name contains a control character");
+            fail(*name, "resource name contains a control character");
     }
-    if (!node["interface"]) fail(node, "resource " + inQuotes(r.name) + " needs an interface");
-    r.intfType = interfaceType(node["interface"]);
-    if (auto n = node["interface-number"]) {
-        r.intfNum = static_cast<uint16_t>(integer(n, "interface-number", 0, 0xFFFF));
+    const Node *intf = node.find("interface");
+    if (!intf) fail(node, "resource " + inQuotes(r.name) + " needs an interface");
+    r.intfType = interfaceType(*intf);
+    if (const Node *n = node.find("interface-number")) {
+        r.intfNum = static_cast<uint16_t>(integer(*n, "interface-number", 0, 0xFFFF));
     }
-    if (auto n = node["slot"]) r.slot = static_cast<int16_t>(integer(n, "slot", -1, 255));
-    if (auto n = node["manufacturer"]) {
-        r.manfId = static_cast<uint16_t>(integer(n, "manufacturer", 0, 0xFFFF));
+    if (const Node *n = node.find("slot")) {
+        r.slot = static_cast<int16_t>(integer(*n, "slot", -1, 255));
     }
-    if (auto n = node["mainframe"]) {
-        r.mainframeLA = static_cast<int16_t>(integer(n, "mainframe", -1, 255));
+    if (const Node *n = node.find("manufacturer")) {
+        r.manfId = static_cast<uint16_t>(integer(*n, "manufacturer", 0, 0xFFFF));
     }
-    if (auto n = node["la"]) r.vxiLA = static_cast<int16_t>(integer(n, "la", -1, 255));
-    if (auto n = node["model"]) r.modelCode = static_cast<uint16_t>(integer(n, "model", 0, 0xFFFF));
-    if (auto n = node["address"]) r.tcpipAddr = text(n, "address", kMaxTextBytes);
-    if (auto n = node["idn"]) {
-        if (!n.IsNull()) r.idn = text(n, "idn", kMaxReplyBytes);
+    if (const Node *n = node.find("mainframe")) {
+        r.mainframeLA = static_cast<int16_t>(integer(*n, "mainframe", -1, 255));
     }
-    if (auto n = node["open-status"]) r.openStatus = status(n, "open-status");
-    if (auto n = node["locked"]) r.lockedElsewhere = boolean(n, "locked");
-    if (auto n = node["carrier"]) r.carrier = carrier(n);
+    if (const Node *n = node.find("la")) r.vxiLA = static_cast<int16_t>(integer(*n, "la", -1, 255));
+    if (const Node *n = node.find("model")) {
+        r.modelCode = static_cast<uint16_t>(integer(*n, "model", 0, 0xFFFF));
+    }
+    if (const Node *n = node.find("address")) r.tcpipAddr = text(*n, "address", kMaxTextBytes);
+    if (const Node *n = node.find("idn")) {
+        if (!n->isNull()) r.idn = text(*n, "idn", kMaxReplyBytes);
+    }
+    if (const Node *n = node.find("open-status")) r.openStatus = status(*n, "open-status");
+    if (const Node *n = node.find("locked")) r.lockedElsewhere = boolean(*n, "locked");
+    if (const Node *n = node.find("carrier")) r.carrier = carrier(*n);
     return r;
 }
 
-Fault fault(const YAML::Node &node) {
+Fault fault(const Node &node) {
     checkKeys(node, "a fault", {"call", "status", "on-call"});
     Fault f;
-    if (!node["call"]) fail(node, "a fault needs the call it applies to");
-    f.call = text(node["call"], "call", 64);
-    if (!isKnownCall(f.call))
-        fail(node["call"], "no VISA or driver call is named " + inQuotes(f.call));
-    if (!node["status"]) fail(node, "a fault needs the status it returns");
-    f.status = status(node["status"], "status");
-    if (f.status == 0) fail(node["status"], "a fault with status 0 changes nothing");
-    if (auto n = node["on-call"])
-        f.onCall = static_cast<uint32_t>(integer(n, "on-call", 1, UINT32_MAX));
-    f.line = node.Mark().line + 1;
+    const Node *call = node.find("call");
+    if (!call) fail(node, "a fault needs the call it applies to");
+    f.call = text(*call, "call", 64);
+    if (!isKnownCall(f.call)) fail(*call, "no VISA or driver call is named " + inQuotes(f.call));
+    const Node *st = node.find("status");
+    if (!st) fail(node, "a fault needs the status it returns");
+    f.status = status(*st, "status");
+    if (f.status == 0) fail(*st, "a fault with status 0 changes nothing");
+    if (const Node *n = node.find("on-call")) {
+        f.onCall = static_cast<uint32_t>(integer(*n, "on-call", 1, UINT32_MAX));
+    }
+    f.line = node.line();
     return f;
 }
 
-Bench bench(const YAML::Node &root) {
-    if (root.IsNull())
+Bench bench(const Node &root) {
+    if (root.isNull())
         throw LoadError{1, "the bench is empty: expected a mapping with \"resources\""};
     checkKeys(root, "the bench", {"resources", "faults"});
     Bench b;
-    const YAML::Node list = root["resources"];
+    const Node *list = root.find("resources");
     if (!list) fail(root, "the bench needs a \"resources\" list");
-    if (!list.IsSequence() && !list.IsNull()) fail(list, "resources must be a list");
+    if (!list->isSequence() && !list->isNull()) fail(*list, "resources must be a list");
     std::set<std::string> names;
-    for (const auto &item : list) {
+    for (const Node &item : list->children()) {
         Resource r = resource(item);
         std::string key;
         for (char c : r.name)
@@ -296,9 +281,9 @@ Bench bench(const YAML::Node &root) {
             fail(item, "resource " + inQuotes(r.name) + " is given twice");
         b.resources.push_back(std::move(r));
     }
-    if (const YAML::Node faults = root["faults"]) {
-        if (!faults.IsSequence() && !faults.IsNull()) fail(faults, "faults must be a list");
-        for (const auto &item : faults)
+    if (const Node *faults = root.find("faults")) {
+        if (!faults->isSequence() && !faults->isNull()) fail(*faults, "faults must be a list");
+        for (const Node &item : faults->children())
             b.faults.push_back(fault(item));
     }
     return b;
@@ -312,16 +297,19 @@ bool parseBench(std::string_view text, std::string_view source, Bench &out, std:
         error = where + ":1: the bench is larger than 1 MiB";
         return false;
     }
+    Node root;
+    trl4::yaml::Error syntax;
+    if (!trl4::yaml::parse(text, root, syntax)) {
+        error = where + ":" + std::to_string(syntax.line) + ": " + syntax.message;
+        return false;
+    }
     try {
-        const YAML::Node root = YAML::Load(std::string(text));
         Bench parsed = bench(root);
         parsed.source = where;
         out = std::move(parsed);
         return true;
     } catch (const LoadError &e) {
         error = where + ":" + std::to_string(e.line) + ": " + e.message;
-    } catch (const YAML::Exception &e) {
-        error = where + ":" + std::to_string(e.mark.line + 1) + ": " + e.msg;
     } catch (const std::exception &e) {
         error = where + ": " + e.what();
     }
