@@ -16,6 +16,44 @@ function(trl4_defaults target)
     endif()
 endfunction()
 
+# A DLL of a 32-bit stdcall interface (VISA, the instrument drivers) on Windows: named as its
+# .def file says, exporting the .def's names without their argument sizes, and giving its
+# clients an import library made from the .def. A client's imports are then the plain names a
+# real DLL of the same interface exports, and that DLL replaces ours file for file. The .def
+# lists the names as the 32-bit compiler decorates them ("viOpen@20").
+#   trl4_stdcall_dll(target DEF file)
+function(trl4_stdcall_dll target)
+    cmake_parse_arguments(ARG "" "DEF" "" ${ARGN})
+    if(NOT WIN32)
+        return()
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ARG_DEF})
+    file(STRINGS ${ARG_DEF} library REGEX "^LIBRARY ")
+    string(REGEX REPLACE "^LIBRARY +([^ .]+)\\.dll.*" "\\1" name "${library}")
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name})
+    # The DLL's own export list: each plain name bound to the compiler's symbol.
+    file(READ ${ARG_DEF} text)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)@([0-9]+)" "\\1 = \\1@\\2" text "${text}")
+    else()
+        string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+    endif()
+    set(exports ${CMAKE_CURRENT_BINARY_DIR}/${name}_exports.def)
+    file(CONFIGURE OUTPUT ${exports} CONTENT "${text}")
+    target_sources(${target} PRIVATE ${exports})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(implib ${PROJECT_BINARY_DIR}/lib/lib${name}_stdcall.a)
+        add_custom_command(OUTPUT ${implib}
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/lib
+            COMMAND ${CMAKE_DLLTOOL} --kill-at -D ${name}.dll -d ${ARG_DEF} -l ${implib}
+            DEPENDS ${ARG_DEF}
+            VERBATIM)
+        add_custom_target(${target}_stdcall_implib DEPENDS ${implib})
+        add_dependencies(${target} ${target}_stdcall_implib)
+        target_link_libraries(${target} INTERFACE ${implib})
+    endif()
+endfunction()
+
 # A GoogleTest program, each test case a CTest test.
 function(trl4_add_gtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})

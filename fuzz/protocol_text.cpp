@@ -1,6 +1,7 @@
 // Protocol formatting with any doubles (NaN, infinities, 1e308 ...) and any format text: the
 // point record must equal the C library's, and every message stays within its bound.
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char expected[1024];
     std::snprintf(expected, sizeof expected, kPoint, v[0], v[1], v[2], v[0] - v[2],
                   (v[0] - v[2]) / v[0] * 100, "норма   ");
-    if (trl4::protocol::formatMessage(kPoint, point) != expected) std::abort();
+    bool oracle = true;
+#ifdef _WIN32
+    // mingw's printf drops the sign of a NaN, while the formatter writes glibc's "-nan" on
+    // every platform: here the C library is no oracle for NaN.
+    for (const double x : {v[0], v[1], v[2], v[0] - v[2], (v[0] - v[2]) / v[0] * 100})
+        oracle = oracle && !std::isnan(x);
+#endif
+    if (oracle && trl4::protocol::formatMessage(kPoint, point) != expected) std::abort();
 
     const std::string text = trl4::protocol::formatMessage(format, point);
     if (trl4::protocol::utf8Chars(text) > trl4::protocol::kMessageChars) std::abort();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "trl4/utf8.h"
+#include "trl4visa/identity.h"
 #include "visa.h"
 
 InstrumentEntry Instruments[SI_MAX_INSTRUMENTS];
@@ -99,7 +100,7 @@ bool examine(ViSession rm, char *buffer, InstrumentEntry &entry) {
         viLock(instr, VI_EXCLUSIVE_LOCK, kLockTimeoutMs, VI_NULL, VI_NULL);
         viClear(instr);
         // Bounded read: the reply cannot run past the shared buffer whatever the device sends.
-        const ViStatus query = viQueryf(instr, "*IDN?\n", "%256t", buffer);
+        const ViStatus query = trl4visa::queryIdentity(instr, buffer, VI_FIND_BUFLEN);
         viUnlock(instr);
         if (query >= 0 && ParseIdnReply(buffer, entry)) {
             char line[SI_TEXT_BYTES(SI_DESCR_CHARS) + VI_FIND_BUFLEN + 64];
@@ -239,7 +240,7 @@ int32_t FindVISAmeters(std::vector<MeterEntry> &meters) {
             return true;
         }
         char reply[VI_FIND_BUFLEN] = "";
-        if (viQueryf(instr, "*IDN?\n", "%256t", reply) >= 0) {
+        if (trl4visa::queryIdentity(instr, reply, sizeof reply) >= 0) {
             std::string identity = reply;
             while (!identity.empty() && (identity.back() == '\n' || identity.back() == '\r'))
                 identity.pop_back();

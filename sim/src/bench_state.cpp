@@ -1,6 +1,10 @@
 // The installed bench, fault counters, EEPROM state files and the driver trace.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <charconv>
@@ -11,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <sstream>
+#include <system_error>
 
 #include "sim_internal.h"
 #include "trl4sim/bench.h"
@@ -220,12 +225,68 @@ const Mezzanine *mezzanineAt(const Resource &resource, int position) {
     return m.typeCode == 0 ? nullptr : &m;
 }
 
+// Whole file or nothing: a temporary beside it, flushed to disk, then renamed over it.
+#ifdef _WIN32
+bool replaceWhole(const std::filesystem::path &file, const std::string &body, std::string &why) {
+    const std::wstring temp = file.wstring() + L".tmp." + std::to_wstring(GetCurrentProcessId());
+    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool ok = h != INVALID_HANDLE_VALUE;
+    DWORD written = 0;
+    ok = ok && WriteFile(h, body.data(), static_cast<DWORD>(body.size()), &written, nullptr) &&
+         written == body.size();
+    ok = ok && FlushFileBuffers(h);
+    DWORD failure = ok ? 0 : GetLastError();
+    if (h != INVALID_HANDLE_VALUE && !CloseHandle(h) && ok) {
+        ok = false;
+        failure = GetLastError();
+    }
+    if (ok && !MoveFileExW(temp.c_str(), file.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ok = false;
+        failure = GetLastError();
+    }
+    if (!ok) {
+        why = std::system_category().message(static_cast<int>(failure));
+        DeleteFileW(temp.c_str());
+    }
+    return ok;
+}
+#else
+bool replaceWhole(const std::filesystem::path &file, const std::string &body, std::string &why) {
+    const std::string temp = file.string() + ".tmp." + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    size_t done = 0;
+    while (ok && done < body.size()) {
+        const ssize_t n = ::write(fd, body.data() + done, body.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    if (fd >= 0 && ::close(fd) != 0) ok = false;
+    ok = ok && std::rename(temp.c_str(), file.c_str()) == 0;
+    if (!ok) {
+        why = std::strerror(errno);
+        std::remove(temp.c_str());
+    }
+    return ok;
+}
+#endif
+
 }  // namespace
 
 std::filesystem::path stateDirectory() {
     if (const char *dir = std::getenv("TRL4_STATE_DIR"); dir != nullptr && *dir != '\0') {
         return dir;
     }
+#ifdef _WIN32
+    // The user's local application data, where Windows programs keep what is not roamed.
+    if (const char *local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
+        return std::filesystem::path(local) / "trl4";
+    }
+#endif
     if (const char *xdg = std::getenv("XDG_STATE_HOME"); xdg != nullptr && xdg[0] == '/') {
         return std::filesystem::path(xdg) / "trl4";
     }
@@ -285,27 +346,12 @@ bool writeEeprom(const Resource &resource, int position, const Coefficients &val
         body.append(number, end);
         body += '\n';
     }
-    // Whole record or nothing: write a temporary beside it, flush it to disk, then rename.
-    const std::string temp = file.string() + ".tmp." + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    bool ok = fd >= 0;
-    size_t done = 0;
-    while (ok && done < body.size()) {
-        const ssize_t n = ::write(fd, body.data() + done, body.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<size_t>(n);
+    std::string why;
+    if (!replaceWhole(file, body, why)) {
+        if (error != nullptr) *error = "cannot store EEPROM record " + file.string() + ": " + why;
+        return false;
     }
-    ok = ok && ::fsync(fd) == 0;
-    if (fd >= 0 && ::close(fd) != 0) ok = false;
-    ok = ok && std::rename(temp.c_str(), file.c_str()) == 0;
-    if (!ok) {
-        if (error != nullptr) {
-            *error = "cannot store EEPROM record " + file.string() + ": " + std::strerror(errno);
-        }
-        std::remove(temp.c_str());
-    }
-    return ok;
+    return true;
 }
 
 // ---- driver trace ------------------------------------------------------------------------
@@ -320,7 +366,8 @@ void trace(std::string_view line) {
     if (file == nullptr || *file == '\0') return;
     static std::mutex traceMutex;
     std::lock_guard lock(traceMutex);
-    if (std::FILE *f = std::fopen(file, "a")) {
+    // Binary: the same bytes, one line feed a line, on every platform.
+    if (std::FILE *f = std::fopen(file, "ab")) {
         std::fwrite(line.data(), 1, line.size(), f);
         std::fputc('\n', f);
         std::fclose(f);

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "../support/scratch.h"
 #include "trl4/app.h"
 #include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
@@ -26,9 +27,9 @@ class Shutdown : public ::testing::Test {
         trace_ = ::testing::TempDir() + "shutdown_trace_" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
         std::remove(trace_.c_str());
-        setenv("TRL4_DRIVER_TRACE", trace_.c_str(), 1);
+        trl4::test::setEnv("TRL4_DRIVER_TRACE", trace_);
     }
-    void TearDown() override { unsetenv("TRL4_DRIVER_TRACE"); }
+    void TearDown() override { trl4::test::setEnv("TRL4_DRIVER_TRACE", nullptr); }
 
     std::string traced() const {
         std::ifstream in(trace_);

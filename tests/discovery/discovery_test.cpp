@@ -148,8 +148,7 @@ TEST_F(DiscoveryTest, SearchFailuresLeaveTheTableUnchanged) {
 
 TEST_F(DiscoveryTest, FailuresOnOneResourceOnlySkipIt) {
     // The identity query fails on the first NodaBOX only.
-    install(std::string(kMixed) +
-            "faults:\n  - {call: viQueryf, status: 0xBFFF003E, on-call: 2}\n");
+    install(std::string(kMixed) + "faults:\n  - {call: viRead, status: 0xBFFF003E, on-call: 2}\n");
     std::vector<std::string> expected = kMixedFound;
     expected.erase(expected.begin() + 3);  // "NodaBOX, USB (№:1234)"
     EXPECT_EQ(descriptions(FindVISAinstruments()), expected);

@@ -252,10 +252,10 @@ TEST_F(GeneratorTest, FormsGoThroughTheMathLibraryAndPlayBack) {
     EXPECT_EQ(ksptrl4_write_form(gen_, 1, 16384, sine.data(), 0), KSPTRL4_WARN_FORM_CLIPPED);
 
     // A session whose driver could not load the library refuses forms, and says why.
-    setenv("TRL4_MATH_LIBRARY", (dir_ / "missing.so").c_str(), 1);
+    trl4::test::setEnv("TRL4_MATH_LIBRARY", dir_ / "missing.so");
     uint32_t other = 0;
     ASSERT_EQ(ksptrl4_init(kCarrier, 1, 1, &other), VI_SUCCESS);
-    unsetenv("TRL4_MATH_LIBRARY");
+    trl4::test::setEnv("TRL4_MATH_LIBRARY", nullptr);
     ASSERT_EQ(ksptrl4_connect(other, carrier_, 1, 1, 1), VI_SUCCESS);
     ASSERT_EQ(ksptrl4_alloc(other, 1024), VI_SUCCESS);
     ASSERT_EQ(ksptrl4_config_segment(other, 0, 0, 16), VI_SUCCESS);

@@ -10,26 +10,13 @@
 
 #include "trl4/integrity.h"
 
-#ifdef _WIN32
-#include <process.h>
-#include <stdlib.h>
-#define TRL4_TEST_PID _getpid()
-#else
-#include <unistd.h>
-#define TRL4_TEST_PID getpid()
-#endif
+#include "../support/scratch.h"
 
 namespace trl4::test {
 
 class TempDir {
   public:
-    TempDir() {
-        static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("trl4-h2-" + std::to_string(TRL4_TEST_PID) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
+    TempDir() : path_(freshTempDir("trl4-h2-")) {}
     ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
@@ -48,19 +35,6 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
-
-// The process environment, the same way on both platforms; value null removes the name.
-inline void setEnv(const char *name, const char *value) {
-#ifdef _WIN32
-    _putenv_s(name, value != nullptr ? value : "");
-#else
-    if (value != nullptr) {
-        ::setenv(name, value, 1);
-    } else {
-        ::unsetenv(name);
-    }
-#endif
-}
 
 inline void writeBytes(const std::string &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

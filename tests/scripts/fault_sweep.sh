@@ -2,6 +2,7 @@
 # Fault sweep: runs p_trl4 on an operator script once to record its driver calls, then once per
 # recorded call with a fault injected at exactly that call, and checks every run.
 #   fault_sweep.sh EXE SCRIPT WORKDIR BENCH [options]
+# TRL4_EMULATOR, when set, runs EXE (wine for the Windows program).
 # BENCH is a bench file without a faults key. Options:
 #   --status HEX --text TEXT  the injected status and the driver's text for it
 #   --calls REGEX             sweep only the calls whose name matches (default: every driver
@@ -34,7 +35,7 @@ rm -rf "$workdir" && mkdir -p "$workdir" || exit 1
 run() {
     mkdir -p "$1/state"
     (cd "$1" && TRL4_BENCH=$2 TRL4_STATE_DIR=$1/state TRL4_DRIVER_TRACE=$1/log.txt \
-        "$exe" --view headless --script "$script" >>"$1/log.txt" 2>"$1/stderr.txt")
+        ${TRL4_EMULATOR:-} "$exe" --view headless --script "$script" >>"$1/log.txt" 2>"$1/stderr.txt")
     echo $?
 }
 

@@ -1,9 +1,10 @@
 #!/bin/sh
 # Runs p_trl4 on an operator script and checks how it ended.
 #   run_op.sh EXE SCRIPT WORKDIR EXPECTED_EXIT [options] [-- extra p_trl4 arguments]
+# TRL4_EMULATOR, when set, runs EXE (wine for the Windows program).
 # Options:
 #   --bench FILE        bench file for TRL4_BENCH ("" = the built-in bench)
-#   --view VIEW         headless (default) or qt (offscreen)
+#   --view VIEW         headless (default), qt (offscreen) or win32
 #   --stdout REGEX      standard output must match this extended regular expression
 #   --stdout-not REGEX  standard output must not match it
 #   --no-stdout         standard output must be empty
@@ -12,7 +13,8 @@
 #   --mathlib SRC MODE  put SRC into WORKDIR as the math library file NAME first, as is
 #                       (copy), with one byte changed (corrupt), or replaced by a file
 #                       without a checksum marker (nomarker)
-#   --mathlib-name NAME the math library's file name (before --mathlib)
+#   --mathlib-name NAME the math library's file name (before --mathlib); the script's
+#                       "libksptrl4_math.so" is read as NAME
 #   --uir TEXT          write TEXT as p_trl4.uir in WORKDIR (a broken resource)
 #   --shots DIR         folder for the script's pictures (created), handed to p_trl4
 #   --locale NAME       LANG=LC_ALL=NAME; missing, it skips (77) or, required, fails
@@ -67,6 +69,11 @@ $2"; shift 2 ;;
     esac
 done
 
+# The scripts name the Linux file; a platform's own name takes its place.
+if [ "$libname" != libksptrl4_math.so ]; then
+    sed "s/libksptrl4_math\.so/$libname/g" "$script" >"$workdir/script.op" || exit 1
+    script=$workdir/script.op
+fi
 cd "$workdir" || exit 1
 if [ "$view" = qt ]; then
     QT_QPA_PLATFORM=offscreen
@@ -87,7 +94,8 @@ if [ -n "$shots" ]; then
     mkdir -p "$shots" || exit 1
     set -- --shots "$shots" "$@"
 fi
-"$exe" --view "$view" --script "$script" "$@" >stdout.txt 2>stderr.txt
+# shellcheck disable=SC2086
+${TRL4_EMULATOR:-} "$exe" --view "$view" --script "$script" "$@" >stdout.txt 2>stderr.txt
 status=$?
 cat stdout.txt
 cat stderr.txt >&2

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,21 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "../support/scratch.h"
 #include "trl4sim/bench.h"
 
 class BenchTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "trl4-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        setenv("TRL4_STATE_DIR", (dir_ / "state").c_str(), 1);
-        unsetenv("TRL4_DRIVER_TRACE");
-        unsetenv("TRL4_BENCH");
+        dir_ = trl4::test::freshTempDir("trl4-test-");
+        trl4::test::setEnv("TRL4_STATE_DIR", dir_ / "state");
+        trl4::test::setEnv("TRL4_DRIVER_TRACE", nullptr);
+        trl4::test::setEnv("TRL4_BENCH", nullptr);
     }
     void TearDown() override {
-        unsetenv("TRL4_DRIVER_TRACE");
+        trl4::test::setEnv("TRL4_DRIVER_TRACE", nullptr);
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -36,7 +33,7 @@ class BenchTest : public ::testing::Test {
 
     std::filesystem::path traceOn() {
         const auto file = dir_ / "trace.txt";
-        setenv("TRL4_DRIVER_TRACE", file.c_str(), 1);
+        trl4::test::setEnv("TRL4_DRIVER_TRACE", file);
         return file;
     }
 

@@ -120,7 +120,7 @@ TEST_F(BenchTest, RefusedBenchReplacesTheOldOneAndSaysWhy) {
 TEST_F(BenchTest, BenchFileFromEnvironment) {
     const auto file = dir_ / "bench.yaml";
     std::ofstream(file) << kOneCarrier;
-    setenv("TRL4_BENCH", file.c_str(), 1);
+    trl4::test::setEnv("TRL4_BENCH", file);
     ASSERT_TRUE(trl4sim::reloadFromEnvironment());
     auto bench = trl4sim::current();
     ASSERT_TRUE(bench);
@@ -134,12 +134,12 @@ TEST_F(BenchTest, BenchFileFromEnvironment) {
     EXPECT_EQ(r.carrier->positions[1].typeCode, trl4sim::kTypeGenerator);
     EXPECT_EQ(r.carrier->positions[2].typeCode, 0);
 
-    setenv("TRL4_BENCH", (dir_ / "missing.yaml").c_str(), 1);
+    trl4::test::setEnv("TRL4_BENCH", dir_ / "missing.yaml");
     std::string error;
     EXPECT_FALSE(trl4sim::reloadFromEnvironment(&error));
     EXPECT_THAT(error, HasSubstr("missing.yaml"));
     EXPECT_THAT(error, HasSubstr("cannot read"));
-    unsetenv("TRL4_BENCH");
+    trl4::test::setEnv("TRL4_BENCH", nullptr);
     EXPECT_TRUE(trl4sim::reloadFromEnvironment());
     EXPECT_EQ(trl4sim::current()->source, "built-in bench");
 }
@@ -172,7 +172,7 @@ TEST_F(BenchTest, BuiltinBenchLoadsAndFitsTheSearchBuffer) {
 }
 
 TEST_F(BenchTest, ExampleBenchFileLoads) {
-    setenv("TRL4_BENCH", TRL4_EXAMPLE_BENCH, 1);
+    trl4::test::setEnv("TRL4_BENCH", TRL4_EXAMPLE_BENCH);
     std::string error;
     ASSERT_TRUE(trl4sim::reloadFromEnvironment(&error)) << error;
     auto bench = trl4sim::current();
@@ -264,13 +264,20 @@ TEST_F(BenchTest, EepromWriteIsAllOrNothing) {
     EXPECT_EQ(files, 1);
 }
 
-TEST_F(BenchTest, DefaultStateDirectoryFollowsXdgThenHome) {
-    unsetenv("TRL4_STATE_DIR");
-    setenv("XDG_STATE_HOME", "/xdg/state", 1);
+TEST_F(BenchTest, DefaultStateDirectoryFollowsThePlatformsConvention) {
+    trl4::test::setEnv("TRL4_STATE_DIR", nullptr);
+#ifdef _WIN32
+    trl4::test::setEnv("LOCALAPPDATA", "C:\\Users\\op\\AppData\\Local");
+    EXPECT_EQ(trl4sim::stateDirectory(),
+              std::filesystem::path("C:\\Users\\op\\AppData\\Local") / "trl4");
+#else
+    trl4::test::setEnv("XDG_STATE_HOME", "/xdg/state");
     EXPECT_EQ(trl4sim::stateDirectory(), std::filesystem::path("/xdg/state/trl4"));
-    setenv("XDG_STATE_HOME", "relative", 1);  // not absolute: ignored, as the convention says
-    setenv("HOME", "/home/op", 1);
+    trl4::test::setEnv("XDG_STATE_HOME",
+                       "relative");  // not absolute: ignored, as the convention says
+    trl4::test::setEnv("HOME", "/home/op");
     EXPECT_EQ(trl4sim::stateDirectory(), std::filesystem::path("/home/op/.local/state/trl4"));
+#endif
 }
 
 TEST_F(BenchTest, TraceAppendsLinesOnlyWhenAsked) {

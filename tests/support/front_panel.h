@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include "ksptrl4_32.h"
 #include "p_trl4.h"
 #include "panel/view.h"
+#include "scratch.h"
 #include "trl4/app.h"
 #include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
@@ -65,11 +65,9 @@ class FrontPanel : public ::testing::Test {
         ASSERT_TRUE(LoadAppPanels()) << GetPanelErrorText();
     }
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "trl4-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        setenv("TRL4_STATE_DIR", (dir / "state").c_str(), 1);
-        unsetenv("TRL4_BENCH");
+        dir = trl4::test::freshTempDir("trl4-");
+        trl4::test::setEnv("TRL4_STATE_DIR", dir / "state");
+        trl4::test::setEnv("TRL4_BENCH", nullptr);
         ASSERT_TRUE(trl4sim::reloadFromEnvironment());
         ShowStatusLine("", kStatusWhite);
         ResetTextBox(CHLP, CHLP_LOG, "");

@@ -61,9 +61,9 @@ class FaultSweep : public FrontPanel {
 
 TEST_F(FaultSweep, EveryFailingCallIsToldAndTheProtocolKeepsOnlyAcceptedPoints) {
     log = dir / "sweep.log";
-    setenv("TRL4_DRIVER_TRACE", (dir / "trace.txt").c_str(), 1);
+    trl4::test::setEnv("TRL4_DRIVER_TRACE", dir / "trace.txt");
     run("");
-    unsetenv("TRL4_DRIVER_TRACE");
+    trl4::test::setEnv("TRL4_DRIVER_TRACE", nullptr);
     // Both full procedures: their points in order, each recorded once.
     EXPECT_EQ(accepted, (std::vector<double>{10.0, 5.0, 0.01, 25000.0, 10000.0, 1000.0, 1.0}));
     EXPECT_EQ(recorded(), accepted);

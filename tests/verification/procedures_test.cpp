@@ -1,8 +1,10 @@
 // The procedures driven as an operator does, the judgement at its edges, a generator that will
 // not stop, a program killed mid-procedure, and the whole lab's work on the bench.
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cmath>
 
@@ -95,6 +97,8 @@ TEST_F(Procedures, APointEndsOnlyOnceTheGeneratorStoppedOrAfterASecondCancel) {
     EXPECT_TRUE(outputOn());
 }
 
+// Needs fork: on Windows the appending file layer's own tests stand for it.
+#ifndef _WIN32
 TEST_F(Procedures, AProgramKilledWhileWaitingKeepsTheConfirmedPointWhole) {
     commitFileName((dir / "kill.log").string());
     int ready[2];
@@ -126,6 +130,7 @@ TEST_F(Procedures, AProgramKilledWhileWaitingKeepsTheConfirmedPointWhole) {
     close(ready[0]);
     close(ready[1]);
 }
+#endif
 
 // Position 4 of the first carrier holds no record yet: the driver starts from its defaults,
 // and the output is off by the mezzanine's true gain and clock errors.

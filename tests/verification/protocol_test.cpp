@@ -126,11 +126,13 @@ TEST_F(Protocol, ANameOf259CyrillicLettersIsKeptWholeAndALongerOneRefused) {
     std::string name = dir.string();
     while (trl4::protocol::utf8Chars(name) < kLogFileNameChars)
         name += trl4::protocol::utf8Chars(name) % 100 == 0 ? "/" : "ж";
-    std::filesystem::create_directories(std::filesystem::path(name).parent_path());
+    // The names are UTF-8, whatever the platform's narrow encoding.
+    const std::filesystem::path file(std::u8string(name.begin(), name.end()));
+    std::filesystem::create_directories(file.parent_path());
     view()->chosenFile = name;
     commit(selFName, PP, PP_BROWSE);
     EXPECT_EQ(logFileName, name);
-    EXPECT_TRUE(std::filesystem::exists(name));
+    EXPECT_TRUE(std::filesystem::exists(file));
     view()->chosenFile = name + "ж";
     commit(selFName, PP, PP_BROWSE);
     EXPECT_TRUE(statusRed());

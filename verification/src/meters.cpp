@@ -11,6 +11,7 @@
 #include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
 #include "trl4/protocol_text.h"
+#include "trl4visa/identity.h"
 #include "userint.h"
 #include "visa.h"
 
@@ -46,7 +47,7 @@ std::string_view trimmed(const char *reply) {
 // One command and its reply on an open meter session; the reply without its line end.
 ViStatus ask(ViSession vi, const std::string &command, std::string &reply) {
     char buffer[kReplyBytes] = "";
-    const ViStatus st = viQueryf(vi, "%s\n", "%256t", command.c_str(), buffer);
+    const ViStatus st = trl4visa::query(vi, command + "\n", buffer, sizeof buffer);
     reply = st >= 0 ? std::string(trimmed(buffer)) : std::string();
     return st;
 }

@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "visa.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -20,12 +22,13 @@ extern "C" {
 #define KSPBASE_ERROR_NOT_CARRIER ((int32_t)0xBFFC0D03UL) /* resource is no carrier of ours */
 #define KSPBASE_ERROR_ATTRIBUTE ((int32_t)0xBFFC0D04UL)   /* unknown attribute */
 
-int32_t kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session);
-int32_t kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
-                         uint16_t *typeCode);
-int32_t kspbase_m_get_attribute(uint32_t session, uint32_t attribute, char *text);
-int32_t kspbase_mem_q(uint32_t session, uint32_t *memSize);
-int32_t kspbase_close(uint32_t session);
+int32_t _VI_FUNC kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset,
+                              uint32_t *session);
+int32_t _VI_FUNC kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
+                                  uint16_t *typeCode);
+int32_t _VI_FUNC kspbase_m_get_attribute(uint32_t session, uint32_t attribute, char *text);
+int32_t _VI_FUNC kspbase_mem_q(uint32_t session, uint32_t *memSize);
+int32_t _VI_FUNC kspbase_close(uint32_t session);
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,7 @@
 
 #include "../../common/carrier_session.h"
 #include "../../common/driver_call.h"
+#include "trl4visa/identity.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ bool identifies(ViSession vi) {
         return viGetAttribute(vi, VI_ATTR_MANF_ID, &manf) == VI_SUCCESS && manf == kMakerId;
     }
     char reply[VI_FIND_BUFLEN] = {};
-    if (viQueryf(vi, "*IDN?\n", "%256t", reply) < 0) return false;
+    if (trl4visa::queryIdentity(vi, reply, sizeof reply) < 0) return false;
     return std::string_view(reply).substr(0, kIdnPrefix.size()) == kIdnPrefix;
 }
 
@@ -61,7 +62,8 @@ bool identifies(ViSession vi) {
 
 extern "C" {
 
-int32_t kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session) {
+int32_t _VI_FUNC kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset,
+                              uint32_t *session) {
     return guarded(
         "kspbase_init", [&] { return traceArgs(rsrcName, idQuery, reset); },
         [&](Call &call) {
@@ -85,8 +87,8 @@ int32_t kspbase_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uin
         });
 }
 
-int32_t kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
-                         uint16_t *typeCode) {
+int32_t _VI_FUNC kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
+                                  uint16_t *typeCode) {
     return guarded(
         "kspbase_m_type_q", [&] { return traceArgs(session, position); },
         [&](Call &call) {
@@ -105,7 +107,7 @@ int32_t kspbase_m_type_q(uint32_t session, uint16_t position, uint16_t *present,
         });
 }
 
-int32_t kspbase_m_get_attribute(uint32_t session, uint32_t attribute, char *text) {
+int32_t _VI_FUNC kspbase_m_get_attribute(uint32_t session, uint32_t attribute, char *text) {
     return guarded(
         "kspbase_m_get_attribute", [&] { return traceArgs(session, attribute); },
         [&](Call &call) {
@@ -120,7 +122,7 @@ int32_t kspbase_m_get_attribute(uint32_t session, uint32_t attribute, char *text
         });
 }
 
-int32_t kspbase_mem_q(uint32_t session, uint32_t *memSize) {
+int32_t _VI_FUNC kspbase_mem_q(uint32_t session, uint32_t *memSize) {
     return guarded(
         "kspbase_mem_q", [&] { return traceArgs(session); },
         [&](Call &call) {
@@ -134,7 +136,7 @@ int32_t kspbase_mem_q(uint32_t session, uint32_t *memSize) {
         });
 }
 
-int32_t kspbase_close(uint32_t session) {
+int32_t _VI_FUNC kspbase_close(uint32_t session) {
     return guarded(
         "kspbase_close", [&] { return traceArgs(session); },
         [&](Call &call) {

@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include "visa.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -45,20 +47,21 @@ extern "C" {
 #define KSPTRL4_ERROR_MATH_LIBRARY ((int32_t)0xBFFC0C13UL)   /* ksptrl4_math cannot be loaded */
 #define KSPTRL4_ERROR_COEFFICIENTS ((int32_t)0xBFFC0C14UL)   /* calibration block unusable */
 
-int32_t ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session);
-int32_t ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t position,
-                        uint16_t idQuery, uint16_t reset);
-int32_t ksptrl4_alloc(uint32_t session, uint32_t size);
-int32_t ksptrl4_displacement(uint32_t session);
-int32_t ksptrl4_get_attribute(uint32_t session, uint32_t attribute, void *value);
-int32_t ksptrl4_close(uint32_t session);
-int32_t ksptrl4_revision_query(uint32_t session, char *driverRev, char *instrRev);
-int32_t ksptrl4_error_message(uint32_t session, int32_t status, char *text);
-int32_t ksptrl4_self_test(uint32_t session, int16_t *result, char *message);
-int32_t ksptrl4_reset(uint32_t session);
-int32_t ksptrl4_readFlash(uint32_t session);
-int32_t ksptrl4_writeFlash(uint32_t session);
-int32_t ksptrl4_resetCoeff(uint32_t session);
+int32_t _VI_FUNC ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset,
+                              uint32_t *session);
+int32_t _VI_FUNC ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t position,
+                                 uint16_t idQuery, uint16_t reset);
+int32_t _VI_FUNC ksptrl4_alloc(uint32_t session, uint32_t size);
+int32_t _VI_FUNC ksptrl4_displacement(uint32_t session);
+int32_t _VI_FUNC ksptrl4_get_attribute(uint32_t session, uint32_t attribute, void *value);
+int32_t _VI_FUNC ksptrl4_close(uint32_t session);
+int32_t _VI_FUNC ksptrl4_revision_query(uint32_t session, char *driverRev, char *instrRev);
+int32_t _VI_FUNC ksptrl4_error_message(uint32_t session, int32_t status, char *text);
+int32_t _VI_FUNC ksptrl4_self_test(uint32_t session, int16_t *result, char *message);
+int32_t _VI_FUNC ksptrl4_reset(uint32_t session);
+int32_t _VI_FUNC ksptrl4_readFlash(uint32_t session);
+int32_t _VI_FUNC ksptrl4_writeFlash(uint32_t session);
+int32_t _VI_FUNC ksptrl4_resetCoeff(uint32_t session);
 
 /* Generator settings and waveform memory. Settings are kept by the set calls and take effect
  * at ksptrl4_config; ksptrl4_start needs a config since connect or reset.
@@ -74,23 +77,25 @@ int32_t ksptrl4_resetCoeff(uint32_t session);
  * channel 0 takes them interleaved, channel 1 first; append 0 replaces the channel's form,
  * 1 appends to it. ksptrl4_GetRepetParams index 0: the sine frequency set up (Hz); index 1:
  * the repetition value; mode receives the repetition mode, extra the requested frequency. */
-int32_t ksptrl4_setSourceMode(uint32_t session, int32_t channel, int32_t mode);
-int32_t ksptrl4_setRange(uint32_t session, int32_t channel, double range);
-int32_t ksptrl4_setAmpScale(uint32_t session, int32_t channel, double scale);
-int32_t ksptrl4_setRampRate(uint32_t session, int32_t channel, double rate);
-int32_t ksptrl4_setSineFreq(uint32_t session, int32_t channel, double frequency);
-int32_t ksptrl4_setRepetParams(uint32_t session, int32_t channel, int32_t mode, double value);
+int32_t _VI_FUNC ksptrl4_setSourceMode(uint32_t session, int32_t channel, int32_t mode);
+int32_t _VI_FUNC ksptrl4_setRange(uint32_t session, int32_t channel, double range);
+int32_t _VI_FUNC ksptrl4_setAmpScale(uint32_t session, int32_t channel, double scale);
+int32_t _VI_FUNC ksptrl4_setRampRate(uint32_t session, int32_t channel, double rate);
+int32_t _VI_FUNC ksptrl4_setSineFreq(uint32_t session, int32_t channel, double frequency);
+int32_t _VI_FUNC ksptrl4_setRepetParams(uint32_t session, int32_t channel, int32_t mode,
+                                        double value);
 /* value receives the parameter; mode and extra may be null. */
-int32_t ksptrl4_GetRepetParams(uint32_t session, int32_t channel, int32_t index, double *value,
-                               int32_t *mode, double *extra);
-int32_t ksptrl4_setSampleRate(uint32_t session, double rate, int32_t clockSource);
-int32_t ksptrl4_config(uint32_t session, int32_t what, int32_t option);
-int32_t ksptrl4_config_segment(uint32_t session, int32_t segment, int32_t option, uint32_t length);
-int32_t ksptrl4_write_form(uint32_t session, int32_t channel, uint32_t count, const double *samples,
-                           int32_t append);
-int32_t ksptrl4_reset_form(uint32_t session, int32_t segment);
-int32_t ksptrl4_start(uint32_t session);
-int32_t ksptrl4_stop(uint32_t session);
+int32_t _VI_FUNC ksptrl4_GetRepetParams(uint32_t session, int32_t channel, int32_t index,
+                                        double *value, int32_t *mode, double *extra);
+int32_t _VI_FUNC ksptrl4_setSampleRate(uint32_t session, double rate, int32_t clockSource);
+int32_t _VI_FUNC ksptrl4_config(uint32_t session, int32_t what, int32_t option);
+int32_t _VI_FUNC ksptrl4_config_segment(uint32_t session, int32_t segment, int32_t option,
+                                        uint32_t length);
+int32_t _VI_FUNC ksptrl4_write_form(uint32_t session, int32_t channel, uint32_t count,
+                                    const double *samples, int32_t append);
+int32_t _VI_FUNC ksptrl4_reset_form(uint32_t session, int32_t segment);
+int32_t _VI_FUNC ksptrl4_start(uint32_t session);
+int32_t _VI_FUNC ksptrl4_stop(uint32_t session);
 
 #ifdef __cplusplus
 }

@@ -208,7 +208,8 @@ constexpr Message kMessages[] = {
 
 extern "C" {
 
-int32_t ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uint32_t *session) {
+int32_t _VI_FUNC ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset,
+                              uint32_t *session) {
     return guarded(
         "ksptrl4_init", [&] { return traceArgs(rsrcName, idQuery, reset); },
         [&](Call &call) {
@@ -237,8 +238,8 @@ int32_t ksptrl4_init(const char *rsrcName, uint16_t idQuery, uint16_t reset, uin
         });
 }
 
-int32_t ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t position,
-                        uint16_t idQuery, uint16_t reset) {
+int32_t _VI_FUNC ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t position,
+                                 uint16_t idQuery, uint16_t reset) {
     return guarded(
         "ksptrl4_connect",
         [&] { return traceArgs(session, carrierSession, position, idQuery, reset); },
@@ -270,7 +271,7 @@ int32_t ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint16_t posi
         });
 }
 
-int32_t ksptrl4_alloc(uint32_t session, uint32_t size) {
+int32_t _VI_FUNC ksptrl4_alloc(uint32_t session, uint32_t size) {
     return onMezzanine(
         "ksptrl4_alloc", session, [&] { return traceArgs(session, size); },
         [&](Call &call, Target &t) {
@@ -280,7 +281,7 @@ int32_t ksptrl4_alloc(uint32_t session, uint32_t size) {
         });
 }
 
-int32_t ksptrl4_displacement(uint32_t session) {
+int32_t _VI_FUNC ksptrl4_displacement(uint32_t session) {
     return onMezzanine("ksptrl4_displacement", session, [&](Call &call, Target &t) {
         t.session->offsets[0] = t.mezzanine->offsets[0];
         t.session->offsets[1] = t.mezzanine->offsets[1];
@@ -290,7 +291,7 @@ int32_t ksptrl4_displacement(uint32_t session) {
     });
 }
 
-int32_t ksptrl4_get_attribute(uint32_t session, uint32_t attribute, void *value) {
+int32_t _VI_FUNC ksptrl4_get_attribute(uint32_t session, uint32_t attribute, void *value) {
     return guarded(
         "ksptrl4_get_attribute", [&] { return traceArgs(session, attribute); },
         [&](Call &call) {
@@ -318,7 +319,7 @@ int32_t ksptrl4_get_attribute(uint32_t session, uint32_t attribute, void *value)
         });
 }
 
-int32_t ksptrl4_close(uint32_t session) {
+int32_t _VI_FUNC ksptrl4_close(uint32_t session) {
     return guarded(
         "ksptrl4_close", [&] { return traceArgs(session); },
         [&](Call &call) {
@@ -337,7 +338,7 @@ int32_t ksptrl4_close(uint32_t session) {
         });
 }
 
-int32_t ksptrl4_revision_query(uint32_t session, char *driverRev, char *instrRev) {
+int32_t _VI_FUNC ksptrl4_revision_query(uint32_t session, char *driverRev, char *instrRev) {
     return guarded(
         "ksptrl4_revision_query", [&] { return traceArgs(session); },
         [&](Call &call) {
@@ -368,7 +369,7 @@ int32_t ksptrl4_revision_query(uint32_t session, char *driverRev, char *instrRev
         });
 }
 
-int32_t ksptrl4_error_message(uint32_t session, int32_t status, char *text) {
+int32_t _VI_FUNC ksptrl4_error_message(uint32_t session, int32_t status, char *text) {
     return guarded(
         "ksptrl4_error_message", [&] { return traceArgs(session, status); },
         [&](Call &call) {
@@ -393,7 +394,7 @@ int32_t ksptrl4_error_message(uint32_t session, int32_t status, char *text) {
         });
 }
 
-int32_t ksptrl4_self_test(uint32_t session, int16_t *result, char *message) {
+int32_t _VI_FUNC ksptrl4_self_test(uint32_t session, int16_t *result, char *message) {
     return guarded(
         "ksptrl4_self_test", [&] { return traceArgs(session); },
         [&](Call &call) {
@@ -410,7 +411,7 @@ int32_t ksptrl4_self_test(uint32_t session, int16_t *result, char *message) {
         });
 }
 
-int32_t ksptrl4_reset(uint32_t session) {
+int32_t _VI_FUNC ksptrl4_reset(uint32_t session) {
     return onMezzanine("ksptrl4_reset", session, [&](Call &call, Target &t) {
         silence(*t.session);
         t.session->gen = Generator{};
@@ -418,7 +419,7 @@ int32_t ksptrl4_reset(uint32_t session) {
     });
 }
 
-int32_t ksptrl4_readFlash(uint32_t session) {
+int32_t _VI_FUNC ksptrl4_readFlash(uint32_t session) {
     return onMezzanine("ksptrl4_readFlash", session, [&](Call &call, Target &t) {
         trl4sim::Coefficients stored{};
         switch (trl4sim::readEeprom(*t.resource, t.session->position, stored)) {
@@ -435,7 +436,7 @@ int32_t ksptrl4_readFlash(uint32_t session) {
     });
 }
 
-int32_t ksptrl4_writeFlash(uint32_t session) {
+int32_t _VI_FUNC ksptrl4_writeFlash(uint32_t session) {
     return onMezzanine("ksptrl4_writeFlash", session, [&](Call &call, Target &t) {
         if (!trl4sim::writeEeprom(*t.resource, t.session->position, *t.session->coefficients)) {
             return call.done(KSPTRL4_ERROR_EEPROM);
@@ -444,14 +445,14 @@ int32_t ksptrl4_writeFlash(uint32_t session) {
     });
 }
 
-int32_t ksptrl4_resetCoeff(uint32_t session) {
+int32_t _VI_FUNC ksptrl4_resetCoeff(uint32_t session) {
     return onMezzanine("ksptrl4_resetCoeff", session, [&](Call &call, Target &t) {
         *t.session->coefficients = trl4sim::kDefaultCoefficients;
         return call.done(VI_SUCCESS);
     });
 }
 
-int32_t ksptrl4_setSourceMode(uint32_t session, int32_t channel, int32_t mode) {
+int32_t _VI_FUNC ksptrl4_setSourceMode(uint32_t session, int32_t channel, int32_t mode) {
     return onChannels(
         "ksptrl4_setSourceMode", session, channel,
         [&] { return traceArgs(session, channel, mode); },
@@ -462,28 +463,28 @@ int32_t ksptrl4_setSourceMode(uint32_t session, int32_t channel, int32_t mode) {
         [&](ChannelSettings &c) { c.sourceMode = mode; });
 }
 
-int32_t ksptrl4_setRange(uint32_t session, int32_t channel, double range) {
+int32_t _VI_FUNC ksptrl4_setRange(uint32_t session, int32_t channel, double range) {
     return onChannels(
         "ksptrl4_setRange", session, channel, [&] { return traceArgs(session, channel, range); },
         [&] { return within(range, 0, kMaxRange, false) ? VI_SUCCESS : KSPTRL4_ERROR_RANGE; },
         [&](ChannelSettings &c) { c.range = range; });
 }
 
-int32_t ksptrl4_setAmpScale(uint32_t session, int32_t channel, double scale) {
+int32_t _VI_FUNC ksptrl4_setAmpScale(uint32_t session, int32_t channel, double scale) {
     return onChannels(
         "ksptrl4_setAmpScale", session, channel, [&] { return traceArgs(session, channel, scale); },
         [&] { return within(scale, 0, 1) ? VI_SUCCESS : KSPTRL4_ERROR_VALUE; },
         [&](ChannelSettings &c) { c.ampScale = scale; });
 }
 
-int32_t ksptrl4_setRampRate(uint32_t session, int32_t channel, double rate) {
+int32_t _VI_FUNC ksptrl4_setRampRate(uint32_t session, int32_t channel, double rate) {
     return onChannels(
         "ksptrl4_setRampRate", session, channel, [&] { return traceArgs(session, channel, rate); },
         [&] { return within(rate, 0, kMaxRampRate) ? VI_SUCCESS : KSPTRL4_ERROR_VALUE; },
         [&](ChannelSettings &c) { c.rampRate = rate; });
 }
 
-int32_t ksptrl4_setSineFreq(uint32_t session, int32_t channel, double frequency) {
+int32_t _VI_FUNC ksptrl4_setSineFreq(uint32_t session, int32_t channel, double frequency) {
     return onChannels(
         "ksptrl4_setSineFreq", session, channel,
         [&] { return traceArgs(session, channel, frequency); },
@@ -494,7 +495,8 @@ int32_t ksptrl4_setSineFreq(uint32_t session, int32_t channel, double frequency)
         [&](ChannelSettings &c) { c.sineFreq = frequency; });
 }
 
-int32_t ksptrl4_setRepetParams(uint32_t session, int32_t channel, int32_t mode, double value) {
+int32_t _VI_FUNC ksptrl4_setRepetParams(uint32_t session, int32_t channel, int32_t mode,
+                                        double value) {
     return onChannels(
         "ksptrl4_setRepetParams", session, channel,
         [&] { return traceArgs(session, channel, mode, value); },
@@ -508,8 +510,8 @@ int32_t ksptrl4_setRepetParams(uint32_t session, int32_t channel, int32_t mode, 
         });
 }
 
-int32_t ksptrl4_GetRepetParams(uint32_t session, int32_t channel, int32_t index, double *value,
-                               int32_t *mode, double *extra) {
+int32_t _VI_FUNC ksptrl4_GetRepetParams(uint32_t session, int32_t channel, int32_t index,
+                                        double *value, int32_t *mode, double *extra) {
     return onMezzanine(
         "ksptrl4_GetRepetParams", session, [&] { return traceArgs(session, channel, index); },
         [&](Call &call, Target &t) {
@@ -532,7 +534,7 @@ int32_t ksptrl4_GetRepetParams(uint32_t session, int32_t channel, int32_t index,
         });
 }
 
-int32_t ksptrl4_setSampleRate(uint32_t session, double rate, int32_t clockSource) {
+int32_t _VI_FUNC ksptrl4_setSampleRate(uint32_t session, double rate, int32_t clockSource) {
     return onMezzanine(
         "ksptrl4_setSampleRate", session, [&] { return traceArgs(session, rate, clockSource); },
         [&](Call &call, Target &t) {
@@ -544,7 +546,7 @@ int32_t ksptrl4_setSampleRate(uint32_t session, double rate, int32_t clockSource
         });
 }
 
-int32_t ksptrl4_config(uint32_t session, int32_t what, int32_t option) {
+int32_t _VI_FUNC ksptrl4_config(uint32_t session, int32_t what, int32_t option) {
     return onMezzanine(
         "ksptrl4_config", session, [&] { return traceArgs(session, what, option); },
         [&](Call &call, Target &t) {
@@ -556,7 +558,8 @@ int32_t ksptrl4_config(uint32_t session, int32_t what, int32_t option) {
         });
 }
 
-int32_t ksptrl4_config_segment(uint32_t session, int32_t segment, int32_t option, uint32_t length) {
+int32_t _VI_FUNC ksptrl4_config_segment(uint32_t session, int32_t segment, int32_t option,
+                                        uint32_t length) {
     return onMezzanine(
         "ksptrl4_config_segment", session,
         [&] { return traceArgs(session, segment, option, length); },
@@ -575,8 +578,8 @@ int32_t ksptrl4_config_segment(uint32_t session, int32_t segment, int32_t option
         });
 }
 
-int32_t ksptrl4_write_form(uint32_t session, int32_t channel, uint32_t count, const double *samples,
-                           int32_t append) {
+int32_t _VI_FUNC ksptrl4_write_form(uint32_t session, int32_t channel, uint32_t count,
+                                    const double *samples, int32_t append) {
     return onMezzanine(
         "ksptrl4_write_form", session,
         [&] {
@@ -630,7 +633,7 @@ int32_t ksptrl4_write_form(uint32_t session, int32_t channel, uint32_t count, co
         });
 }
 
-int32_t ksptrl4_reset_form(uint32_t session, int32_t segment) {
+int32_t _VI_FUNC ksptrl4_reset_form(uint32_t session, int32_t segment) {
     return onMezzanine(
         "ksptrl4_reset_form", session, [&] { return traceArgs(session, segment); },
         [&](Call &call, Target &t) {
@@ -641,7 +644,7 @@ int32_t ksptrl4_reset_form(uint32_t session, int32_t segment) {
         });
 }
 
-int32_t ksptrl4_start(uint32_t session) {
+int32_t _VI_FUNC ksptrl4_start(uint32_t session) {
     return onMezzanine("ksptrl4_start", session, [&](Call &call, Target &t) {
         if (!t.session->gen.configured) return call.done(KSPTRL4_ERROR_NOT_CONFIGURED);
         t.session->gen.running = true;
@@ -650,7 +653,7 @@ int32_t ksptrl4_start(uint32_t session) {
     });
 }
 
-int32_t ksptrl4_stop(uint32_t session) {
+int32_t _VI_FUNC ksptrl4_stop(uint32_t session) {
     return onMezzanine("ksptrl4_stop", session, [&](Call &call, Target &t) {
         silence(*t.session);
         return call.done(VI_SUCCESS);

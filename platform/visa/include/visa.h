@@ -9,6 +9,17 @@
 extern "C" {
 #endif
 
+/* Calling conventions of the exported operations: on 32-bit Windows the standard fixes
+ * __stdcall, and __cdecl for those taking a variable argument list; elsewhere the platform's
+ * own. A real library's DLL takes our stand-in's place only if these match. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define _VI_FUNC __stdcall
+#define _VI_FUNCC __cdecl
+#else
+#define _VI_FUNC
+#define _VI_FUNCC
+#endif
+
 typedef int32_t ViStatus;
 typedef uint32_t ViUInt32;
 typedef int32_t ViInt32;
@@ -111,27 +122,29 @@ typedef const char *ViConstKeyId;
 #define VI_ATTR_INTF_NUM 0x3FFF0176U        /* ViUInt16 */
 #define VI_ATTR_TCPIP_ADDR 0xBFFF0195U      /* text, at most VI_FIND_BUFLEN bytes */
 
-ViStatus viOpenDefaultRM(ViSession *rm);
-ViStatus viFindRsrc(ViSession rm, ViConstString expr, ViFindList *list, ViUInt32 *count,
-                    ViChar desc[]);
-ViStatus viFindNext(ViFindList list, ViChar desc[]);
-ViStatus viOpen(ViSession rm, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout, ViSession *vi);
-ViStatus viClose(ViObject object);
-ViStatus viGetAttribute(ViObject object, ViAttr attribute, void *value);
-ViStatus viSetAttribute(ViObject object, ViAttr attribute, ViAttrState value);
-ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey,
-                ViChar accessKey[]);
-ViStatus viUnlock(ViSession vi);
-ViStatus viClear(ViSession vi);
-ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 count, ViUInt32 *written);
-ViStatus viRead(ViSession vi, ViBuf buf, ViUInt32 count, ViUInt32 *got);
+ViStatus _VI_FUNC viOpenDefaultRM(ViSession *rm);
+ViStatus _VI_FUNC viFindRsrc(ViSession rm, ViConstString expr, ViFindList *list, ViUInt32 *count,
+                             ViChar desc[]);
+ViStatus _VI_FUNC viFindNext(ViFindList list, ViChar desc[]);
+ViStatus _VI_FUNC viOpen(ViSession rm, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout,
+                         ViSession *vi);
+ViStatus _VI_FUNC viClose(ViObject object);
+ViStatus _VI_FUNC viGetAttribute(ViObject object, ViAttr attribute, void *value);
+ViStatus _VI_FUNC viSetAttribute(ViObject object, ViAttr attribute, ViAttrState value);
+ViStatus _VI_FUNC viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout,
+                         ViConstKeyId requestedKey, ViChar accessKey[]);
+ViStatus _VI_FUNC viUnlock(ViSession vi);
+ViStatus _VI_FUNC viClear(ViSession vi);
+ViStatus _VI_FUNC viWrite(ViSession vi, ViConstBuf buf, ViUInt32 count, ViUInt32 *written);
+ViStatus _VI_FUNC viRead(ViSession vi, ViBuf buf, ViUInt32 count, ViUInt32 *got);
 
 /* Formatted query: writes writeFmt, then reads by readFmt. Supported directives: in writeFmt
- * plain text with "%s" and "%d"; in readFmt "%t" (terminated text), "%<N>t" (at most N - 1
- * characters and a NUL, N from 1 to 65535) and "%#t" (size from the next argument, a ViInt32*
- * holding the buffer size and receiving the length read). Plain "%t" stores at most
- * VI_FIND_BUFLEN - 1 characters and a NUL, so its buffer must hold VI_FIND_BUFLEN bytes. */
-ViStatus viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ...);
+ * plain text with "%s" and "%d"; in readFmt "%t" (terminated text) and "%#t" (size from the
+ * next argument, a ViInt32* holding the buffer size and receiving the length read). Plain "%t"
+ * stores at most VI_FIND_BUFLEN - 1 characters and a NUL, so its buffer must hold
+ * VI_FIND_BUFLEN bytes. A field width on "%t" ("%256t") is no directive of the standard and a
+ * real library does not bound the read by it: it is refused with VI_ERROR_INV_FMT. */
+ViStatus _VI_FUNCC viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ...);
 
 #ifdef __cplusplus
 }

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "p_trl4.h"
 #include "panel/model.h"
 #include "panel/view.h"
@@ -132,6 +136,7 @@ TEST(RuntimeStartTest, BadOptionsAndMissingViewsAreRefused) {
     EXPECT_EQ(init({"prog", "--script"}), UIE_BAD_ARGUMENT);
     EXPECT_EQ(init({"prog", "--shots="}), UIE_BAD_ARGUMENT);
     EXPECT_EQ(init({"prog", "--view", "qt"}), UIE_VIEW);
+    EXPECT_EQ(init({"prog", "--view", "win32"}), UIE_VIEW);
     EXPECT_NE(std::string(GetPanelErrorText()).find("not part of this program"), std::string::npos);
     EXPECT_EQ(init({"prog", "--view", "qt"}, failingFactory), UIE_VIEW);
     EXPECT_EQ(init({"prog", "--view", "headless"}, failingFactory), 0);
@@ -171,12 +176,17 @@ TEST_F(RuntimeTest, ARelativeResourceNameIsFoundBesideTheProgram) {
 TEST_F(RuntimeTest, ARelativeResourceNameIsFoundWhereAnInstalledTreeKeepsIt) {
     // <prefix>/bin/<program> finds its files in <prefix>/share/<program>.
     namespace fs = std::filesystem;
+#ifdef _WIN32
+    wchar_t module[MAX_PATH];
+    const fs::path exe(std::wstring(module, GetModuleFileNameW(nullptr, module, MAX_PATH)));
+#else
     const fs::path exe = fs::read_symlink("/proc/self/exe");
+#endif
     const fs::path share = exe.parent_path().parent_path() / "share" / exe.filename();
     const fs::path name = "installed_only.uir";
     fs::create_directories(share);
     fs::copy_file(TRL4_UIR_FILE, share / name, fs::copy_options::overwrite_existing);
-    const int mp = LoadPanel(0, name.c_str(), uir::MP);
+    const int mp = LoadPanel(0, name.string().c_str(), uir::MP);
     fs::remove_all(share);
     std::error_code ec;
     fs::remove(share.parent_path(), ec);  // only when nothing else is in it

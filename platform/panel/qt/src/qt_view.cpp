@@ -27,6 +27,7 @@
 
 #include "panel/kinds.h"
 #include "panel/program_files.h"
+#include "panel/view_support.h"
 #include "qt_view_impl.h"
 
 namespace trl4::panelqt {
@@ -165,13 +166,7 @@ QLabel *QtView::label(int panel, int control) const {
 }
 
 int QtView::topLevel(int handle) const {
-    const panel::Panel *model = model_.panel(handle);
-    // Parents come before their pages, so the walk ends.
-    while (model != nullptr && model->parent != 0) {
-        handle = model->parent;
-        model = model_.panel(handle);
-    }
-    return model == nullptr ? 0 : handle;
+    return panel::topLevelPanel(model_, handle);
 }
 
 bool QtView::built(int handle) const {
@@ -697,9 +692,7 @@ void QtView::syncLines(const Control &control, ControlWidgets &w) {
     if (control.kind != Kind::TextBox) return;
     auto &box = static_cast<LineBox &>(*w.body);
     const auto &lines = control.lines;
-    const bool grows = lines.size() >= w.shownLines.size() &&
-                       std::equal(w.shownLines.begin(), w.shownLines.end(), lines.begin());
-    if (!grows || w.shownLines.empty()) {
+    if (!panel::linesOnlyGrew(w.shownLines, lines)) {
         QStringList all;
         for (const auto &line : lines)
             all << qs(line);

@@ -1,0 +1,78 @@
+# Checks of a Windows program's or DLL's own bytes with the toolchain's objdump, so they run
+# where the file itself cannot:
+#   cmake -DOBJDUMP=... -DFILE=... [-DEXPORTS=file.def] [-DIMPORTS=a.def,b.def]
+#         [-DSUBSYSTEM=2] [-DFORMAT=pei-i386] -P check_pe.cmake
+# EXPORTS: the DLL exports exactly the names of the .def, undecorated (no "@28", no leading
+# underscore, nothing else). IMPORTS: what the file imports from each .def's DLL is all
+# undecorated and among that .def's names, so a DLL exporting those names satisfies it.
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${FILE}")
+endif()
+get_filename_component(shown ${FILE} NAME)
+
+# The undecorated export names of a .def file, sorted, and its DLL's name.
+function(def_names def names_var dll_var)
+    file(STRINGS ${def} lines)
+    set(names)
+    set(dll)
+    set(in_exports FALSE)
+    foreach(line IN LISTS lines)
+        if(line MATCHES "^LIBRARY +([^ ]+)")
+            set(dll ${CMAKE_MATCH_1})
+        elseif(line MATCHES "^EXPORTS")
+            set(in_exports TRUE)
+        elseif(in_exports AND line MATCHES "^[ \t]+([A-Za-z_][A-Za-z0-9_]*)")
+            list(APPEND names ${CMAKE_MATCH_1})
+        endif()
+    endforeach()
+    list(SORT names)
+    set(${names_var} "${names}" PARENT_SCOPE)
+    set(${dll_var} "${dll}" PARENT_SCOPE)
+endfunction()
+
+if(EXPORTS)
+    def_names(${EXPORTS} expected dll)
+    string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)+" table "${dump}")
+    string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${table}")
+    set(found)
+    foreach(row IN LISTS rows)
+        string(REGEX REPLACE "^\\[ *[0-9]+\\] +" "" name "${row}")
+        list(APPEND found "${name}")
+    endforeach()
+    list(SORT found)
+    if(NOT found STREQUAL expected)
+        message(FATAL_ERROR "${shown}: export table differs.\n  found:    ${found}\n"
+                            "  expected: ${expected}")
+    endif()
+    list(LENGTH found n)
+    message(STATUS "${shown}: ${n} undecorated exports")
+endif()
+
+string(REPLACE "," ";" IMPORTS "${IMPORTS}")
+foreach(def IN LISTS IMPORTS)
+    def_names(${def} allowed dll)
+    string(REGEX MATCH "DLL Name: ${dll}\n[^\n]*\n(([^\n]+\n)*)" block "${dump}")
+    if(NOT block)
+        message(FATAL_ERROR "${shown} imports nothing from ${dll}")
+    endif()
+    string(REGEX MATCHALL "\n[ \t]*[0-9a-fA-F]+[ \t]+[0-9]+[ \t]+[^\n]+" rows "${CMAKE_MATCH_1}")
+    set(n 0)
+    foreach(row IN LISTS rows)
+        string(REGEX REPLACE "^\n[ \t]*[0-9a-fA-F]+[ \t]+[0-9]+[ \t]+" "" name "${row}")
+        if(NOT name IN_LIST allowed)
+            message(FATAL_ERROR "${shown} imports '${name}' from ${dll}, which is not among "
+                                "its undecorated exports")
+        endif()
+        math(EXPR n "${n} + 1")
+    endforeach()
+    message(STATUS "${shown}: ${n} undecorated imports from ${dll}")
+endforeach()
+
+if(SUBSYSTEM AND NOT dump MATCHES "\nSubsystem[ \t]+0*${SUBSYSTEM}[ \t]")
+    message(FATAL_ERROR "${shown} is not of subsystem ${SUBSYSTEM}")
+endif()
+if(FORMAT AND NOT dump MATCHES "file format ${FORMAT}\n")
+    message(FATAL_ERROR "${shown} is not of file format ${FORMAT}")
+endif()
