@@ -44,8 +44,23 @@ inline void setEnv(const char *name, const char *value) {
 #endif
 }
 
+// A folder in the environment: in UTF-16 on Windows, so any name holds whatever the code page.
 inline void setEnv(const char *name, const std::filesystem::path &value) {
-    setEnv(name, value.string().c_str());
+#ifdef _WIN32
+    const std::wstring wideName(name, name + std::char_traits<char>::length(name));  // ASCII
+    _wputenv_s(wideName.c_str(), value.c_str());
+#else
+    setEnv(name, value.c_str());
+#endif
+}
+
+// Where the platform keeps a user's settings folders: %APPDATA% or $XDG_CONFIG_HOME.
+inline void setSettingsHome(const std::filesystem::path &dir) {
+#ifdef _WIN32
+    setEnv("APPDATA", dir);
+#else
+    setEnv("XDG_CONFIG_HOME", dir);
+#endif
 }
 
 }  // namespace trl4::test

@@ -38,7 +38,7 @@ class Meters : public FrontPanel {
   protected:
     void SetUp() override {
         FrontPanel::SetUp();
-        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        trl4::test::setSettingsHome(dir / "config");
         assignAll("", "");
         SetCtrlVal(PP, PP_AUTO, 0);
         SetProtocolClock(fixedClock);

@@ -41,9 +41,21 @@ bool moveOver(const std::string &from, const std::string &to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool removeFile(const std::string &path) {
+    return DeleteFileW(wide(path).c_str()) != 0;
+}
+
+// %APPDATA% as UTF-8: read in UTF-16, so a user folder named outside the ANSI code page (a
+// Cyrillic user name on a Western system) still holds.
 std::string baseFolder() {
-    const char *appData = std::getenv("APPDATA");
-    return appData != nullptr ? std::string(appData) : std::string();
+    const wchar_t *appData = _wgetenv(L"APPDATA");
+    if (appData == nullptr || *appData == L'\0') return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, appData, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, appData, -1, out.data(), n, nullptr, nullptr);
+    out.pop_back();
+    return out;
 }
 
 #else
@@ -54,6 +66,10 @@ bool makeFolder(const std::string &path) {
 
 bool moveOver(const std::string &from, const std::string &to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool removeFile(const std::string &path) {
+    return std::remove(path.c_str()) == 0;
 }
 
 std::string baseFolder() {
@@ -80,13 +96,13 @@ bool replaceFileContent(const char *utf8Path, const std::string &content) {
     const std::string target = utf8Path;
     const std::string temporary = target + ".new";
     // The appending opener takes a UTF-8 name on every platform; the temporary starts empty.
-    std::remove(temporary.c_str());
+    removeFile(temporary);
     File *file = openForAppending(temporary.c_str());
     if (file == nullptr) return false;
     const bool written = writeFile(file, content.data(), content.size());
     const bool closed = closeFile(file);
     if (written && closed && moveOver(temporary, target)) return true;
-    std::remove(temporary.c_str());
+    removeFile(temporary);
     return false;
 }
 

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <string>
 
+#include "support/scratch.h"
 #include "trl4/os.h"
 
 namespace {
@@ -67,26 +68,24 @@ TEST(AppendingFile, KeepsWhatWasThereAndWritesAtOnce) {
     fs::remove_all(dir);
 }
 
-// The per-user settings file: its folder made where the platform keeps such files, its
-// content replaced whole, and a read that stops at its bound.
+// The per-user settings file: its folder made where the platform keeps such files (under a
+// Cyrillic user folder, as on a Russian desktop), its content replaced whole, and a read that
+// stops at its bound.
 TEST(SettingsFile, FolderMadeContentReplacedWholeReadBounded) {
-    const fs::path dir = fs::temp_directory_path() / "trl4-settings-test";
+    const fs::path dir = fs::temp_directory_path() / fs::path(u8"trl4-настройки");
     fs::remove_all(dir);
-#ifdef _WIN32
-    _putenv_s("APPDATA", dir.string().c_str());
-#else
-    setenv("XDG_CONFIG_HOME", dir.string().c_str(), 1);
-#endif
+    trl4::test::setSettingsHome(dir);
     const std::string folder = trl4::os::userSettingsDirectory();
-    ASSERT_EQ(fs::path(folder), dir / "p_trl4");
-    EXPECT_TRUE(fs::is_directory(folder));
+    const fs::path folderPath(std::u8string(folder.begin(), folder.end()));
+    ASSERT_EQ(folderPath, dir / "p_trl4");
+    EXPECT_TRUE(fs::is_directory(folderPath));
     const std::string file = folder + "/meters.yaml";
     ASSERT_TRUE(trl4::os::replaceFileContent(file.c_str(), "a long first content\n"));
     ASSERT_TRUE(trl4::os::replaceFileContent(file.c_str(), "short\n"));
     std::string text;
     ASSERT_TRUE(trl4::os::readWholeFile(file.c_str(), text, 6));
     EXPECT_EQ(text, "short\n");
-    EXPECT_FALSE(fs::exists(file + ".new"));
+    EXPECT_FALSE(fs::exists(folderPath / "meters.yaml.new"));
     EXPECT_FALSE(trl4::os::readWholeFile(file.c_str(), text, 5));
     EXPECT_EQ(text, "short\n");  // untouched by the refused read
     EXPECT_FALSE(trl4::os::replaceFileContent((folder + "/none/x").c_str(), "x"));
