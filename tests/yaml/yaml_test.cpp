@@ -24,13 +24,13 @@ TEST(YamlReader, BlockStructureByIndentation) {
     const Node root = read(
         "--- # one document\n"
         "top:\n"
-        "- a\n"          // a list at its key's indentation
-        "- - b\n"        // a list inside an item
+        "- a\n"    // a list at its key's indentation
+        "- - b\n"  // a list inside an item
         "  - c\n"
-        "- k: 1\n"       // a mapping inside an item
+        "- k: 1\n"  // a mapping inside an item
         "  l: 2\n"
-        "-\n"            // an empty item
-        "next:\r\n"      // CR LF
+        "-\n"        // an empty item
+        "next:\r\n"  // CR LF
         "   deeper:  x y  # comment\n"
         "\n"
         "   empty:\n"
@@ -149,9 +149,9 @@ TEST(YamlReader, DepthIsBounded) {
 }
 
 TEST(YamlWriter, SettingsReadBackExactly) {
-    const std::string awkward[] = {"",        "null",   "- dash",  "a: b",   "x #y",     " pad ",
-                                   "quote\"", "it's",   "tab\tin", "line\n", "Канал 1", "end:",
-                                   "[list]",  "\x01\\", "~",       "plain text"};
+    const std::string awkward[] = {
+        "",        "null",   "- dash",  "a: b", "x #y",   " pad ",  "quote\"", "it's",
+        "tab\tin", "line\n", "Канал 1", "end:", "[list]", "\x01\\", "~",       "plain text"};
     trl4::yaml::Writer writer;
     writer.integer("count", -9000000000);
     writer.real("gain", 0.1 + 0.2);

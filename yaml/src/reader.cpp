@@ -20,11 +20,17 @@ struct Failure {
     std::string message;
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-bool isFlowIndicator(char c) { return c == ',' || c == '[' || c == ']' || c == '{' || c == '}'; }
+bool isFlowIndicator(char c) {
+    return c == ',' || c == '[' || c == ']' || c == '{' || c == '}';
+}
 
-std::string shown(char c) { return std::string(1, '\'') + c + '\''; }
+std::string shown(char c) {
+    return std::string(1, '\'') + c + '\'';
+}
 
 // Drops a leading byte-order mark and the CR of every CR LF, and refuses what is not UTF-8
 // text. Line and column numbers stay those of the original text.
@@ -67,7 +73,7 @@ std::string normalised(std::string_view text) {
 }  // namespace
 
 class Reader {
-public:
+  public:
     Reader(std::string_view text, const Limits &limits)
         : text_(normalised(text)), s_(text_), maxDepth_(limits.maxDepth) {}
 
@@ -86,12 +92,10 @@ public:
         return root;
     }
 
-private:
+  private:
     // --- position ---------------------------------------------------------------------------
 
-    char peek(size_t ahead = 0) const {
-        return pos_ + ahead < s_.size() ? s_[pos_ + ahead] : '\0';
-    }
+    char peek(size_t ahead = 0) const { return pos_ + ahead < s_.size() ? s_[pos_ + ahead] : '\0'; }
     bool atEnd() const { return pos_ >= s_.size(); }
     bool atLineEnd() const { return atEnd() || s_[pos_] == '\n'; }
     int column() const { return static_cast<int>(pos_ - lineStart_) + 1; }
@@ -116,9 +120,7 @@ private:
     }
     // After skipBlanks(): the rest of the line is empty or a comment. A '#' starts a comment
     // only at a line start or after a blank.
-    bool atCommentOrLineEnd() const {
-        return atLineEnd() || (peek() == '#' && blankBeforePos());
-    }
+    bool atCommentOrLineEnd() const { return atLineEnd() || (peek() == '#' && blankBeforePos()); }
     bool blankBeforePos() const { return pos_ == lineStart_ || isBlank(s_[pos_ - 1]); }
 
     bool marker(std::string_view m) const {
@@ -132,8 +134,9 @@ private:
         throw Failure{line, column, std::move(message)};
     }
     [[noreturn]] void stray() const {
-        fail("this line does not continue anything above it (check its indentation; a value "
-             "cannot go on over several lines)");
+        fail(
+            "this line does not continue anything above it (check its indentation; a value "
+            "cannot go on over several lines)");
     }
     void checkDepth(int depth) const {
         if (depth > maxDepth_) fail("nested deeper than " + std::to_string(maxDepth_) + " levels");
@@ -204,8 +207,7 @@ private:
         }
         if (first == '[' || first == '{') return false;
         for (; i < s_.size() && s_[i] != '\n'; ++i) {
-            if (s_[i] == ':' &&
-                (i + 1 == s_.size() || s_[i + 1] == '\n' || isBlank(s_[i + 1]))) {
+            if (s_[i] == ':' && (i + 1 == s_.size() || s_[i + 1] == '\n' || isBlank(s_[i + 1]))) {
                 return true;
             }
             if (s_[i] == '#' && i > pos_ && isBlank(s_[i - 1])) return false;
@@ -278,8 +280,9 @@ private:
                     fail("a list cannot start on the line of its key: put its items below it");
                 }
                 if (keyAhead()) {
-                    fail("a value holding ': ' must be quoted (a mapping cannot start on the "
-                         "line of its key)");
+                    fail(
+                        "a value holding ': ' must be quoted (a mapping cannot start on the "
+                        "line of its key)");
                 }
                 value = inlineValue(depth + 1);
                 finishLine();
@@ -353,24 +356,31 @@ private:
 
     void checkPlainStart() const {
         switch (peek()) {
-        case '&': fail("anchors ('&') are not supported");
-        case '*': fail("aliases ('*') are not supported");
-        case '!': fail("tags ('!') are not supported");
-        case '|':
-        case '>':
-            fail("block scalars ('|' and '>') are not supported: write the value on one line, "
-                 "in quotes if needed");
-        case '%': fail("directives ('%') are not supported");
-        case '@':
-        case '`':
-        case '#':
-        case ',':
-        case ']':
-        case '}': fail(shown(peek()) + " cannot start a value (quote the value)");
-        case '?':
-            if (blankOrEndAt(1)) fail("'?' keys are not supported");
-            break;
-        default: break;
+            case '&':
+                fail("anchors ('&') are not supported");
+            case '*':
+                fail("aliases ('*') are not supported");
+            case '!':
+                fail("tags ('!') are not supported");
+            case '|':
+            case '>':
+                fail(
+                    "block scalars ('|' and '>') are not supported: write the value on one line, "
+                    "in quotes if needed");
+            case '%':
+                fail("directives ('%') are not supported");
+            case '@':
+            case '`':
+            case '#':
+            case ',':
+            case ']':
+            case '}':
+                fail(shown(peek()) + " cannot start a value (quote the value)");
+            case '?':
+                if (blankOrEndAt(1)) fail("'?' keys are not supported");
+                break;
+            default:
+                break;
         }
     }
 
@@ -442,30 +452,64 @@ private:
             if (atLineEnd()) unclosed(line, col, '"');
             const char e = s_[pos_++];
             switch (e) {
-            case '0': out += '\0'; break;
-            case 'a': out += '\a'; break;
-            case 'b': out += '\b'; break;
-            case 't':
-            case '\t': out += '\t'; break;
-            case 'n': out += '\n'; break;
-            case 'v': out += '\v'; break;
-            case 'f': out += '\f'; break;
-            case 'r': out += '\r'; break;
-            case 'e': out += '\x1B'; break;
-            case ' ':
-            case '"':
-            case '/':
-            case '\\': out += e; break;
-            case 'N': appendUtf8(out, 0x85); break;
-            case '_': appendUtf8(out, 0xA0); break;
-            case 'L': appendUtf8(out, 0x2028); break;
-            case 'P': appendUtf8(out, 0x2029); break;
-            case 'x': appendUtf8(out, hexEscape(2)); break;
-            case 'u': appendUtf8(out, hexEscape(4)); break;
-            case 'U': appendUtf8(out, hexEscape(8)); break;
-            default:
-                --pos_;
-                fail(std::string("unknown escape \\") + e + " in a double-quoted value");
+                case '0':
+                    out += '\0';
+                    break;
+                case 'a':
+                    out += '\a';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 't':
+                case '\t':
+                    out += '\t';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'v':
+                    out += '\v';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 'e':
+                    out += '\x1B';
+                    break;
+                case ' ':
+                case '"':
+                case '/':
+                case '\\':
+                    out += e;
+                    break;
+                case 'N':
+                    appendUtf8(out, 0x85);
+                    break;
+                case '_':
+                    appendUtf8(out, 0xA0);
+                    break;
+                case 'L':
+                    appendUtf8(out, 0x2028);
+                    break;
+                case 'P':
+                    appendUtf8(out, 0x2029);
+                    break;
+                case 'x':
+                    appendUtf8(out, hexEscape(2));
+                    break;
+                case 'u':
+                    appendUtf8(out, hexEscape(4));
+                    break;
+                case 'U':
+                    appendUtf8(out, hexEscape(8));
+                    break;
+                default:
+                    --pos_;
+                    fail(std::string("unknown escape \\") + e + " in a double-quoted value");
             }
         }
     }
@@ -553,8 +597,7 @@ private:
             }
             if (peek() != closer) {
                 fail("expected ',' or '" + std::string(1, closer) + "' in the " +
-                     (isList ? "list" : "mapping") + " opened on line " +
-                     std::to_string(openLine));
+                     (isList ? "list" : "mapping") + " opened on line " + std::to_string(openLine));
             }
             break;
         }
@@ -612,7 +655,9 @@ private:
     int indent_ = -1;
 };
 
-std::string Error::text() const { return "line " + std::to_string(line) + ": " + message; }
+std::string Error::text() const {
+    return "line " + std::to_string(line) + ": " + message;
+}
 
 bool parse(std::string_view text, Node &root, Error &error, const Limits &limits) {
     try {

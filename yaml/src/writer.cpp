@@ -54,19 +54,29 @@ std::string quote(std::string_view text) {
         }
         ++i;
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\x%02X", c);
-                out += escape;
-            } else {
-                out += static_cast<char>(c);
-            }
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\x%02X", c);
+                    out += escape;
+                } else {
+                    out += static_cast<char>(c);
+                }
         }
     }
     out += '"';
@@ -81,7 +91,9 @@ void Writer::entry(std::string_view key, std::string_view written) {
     out_ += '\n';
 }
 
-void Writer::text(std::string_view key, std::string_view value) { entry(key, quote(value)); }
+void Writer::text(std::string_view key, std::string_view value) {
+    entry(key, quote(value));
+}
 
 void Writer::integer(std::string_view key, int64_t value) {
     char buffer[24];
@@ -95,7 +107,9 @@ void Writer::real(std::string_view key, double value) {
     entry(key, std::string_view(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr));
 }
 
-void Writer::boolean(std::string_view key, bool value) { entry(key, value ? "true" : "false"); }
+void Writer::boolean(std::string_view key, bool value) {
+    entry(key, value ? "true" : "false");
+}
 
 void Writer::beginSection(std::string_view key) {
     inSection_ = false;
@@ -104,6 +118,8 @@ void Writer::beginSection(std::string_view key) {
     inSection_ = true;
 }
 
-void Writer::endSection() { inSection_ = false; }
+void Writer::endSection() {
+    inSection_ = false;
+}
 
 }  // namespace trl4::yaml
