@@ -7,9 +7,6 @@
 
 #include <cstdio>
 #ifdef TRL4_WIN32_VIEW
-#include <string_view>
-#include <vector>
-
 #include "panel/win32_view.h"
 #endif
 #else
@@ -47,18 +44,7 @@ int main(int argc, char **argv) {
 #ifdef _WIN32
     reachTheCaller();
 #ifdef TRL4_WIN32_VIEW
-    // The run-time knows one windowed view; on Windows it is the native one, asked for as
-    // "win32".
-    std::vector<char *> args(argv, argv + argc);
-    args.push_back(nullptr);
-    static char joinedOption[] = "--view=qt", windowed[] = "qt";
-    for (size_t i = 1; i + 1 < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg == "--view=win32") args[i] = joinedOption;
-        if (arg == "--view" && args[i + 1] != nullptr && std::string_view(args[i + 1]) == "win32")
-            args[++i] = windowed;
-    }
-    return RunFrontPanel(argc, args.data(), panel::createWin32View);
+    return RunFrontPanel(argc, argv, panel::createWin32View);
 #else
     return RunFrontPanel(argc, argv, nullptr);
 #endif

@@ -4,7 +4,7 @@
 # TRL4_EMULATOR, when set, runs EXE (wine for the Windows program).
 # Options:
 #   --bench FILE        bench file for TRL4_BENCH ("" = the built-in bench)
-#   --view VIEW         headless (default) or qt (offscreen)
+#   --view VIEW         headless (default), qt (offscreen) or win32
 #   --stdout REGEX      standard output must match this extended regular expression
 #   --stdout-not REGEX  standard output must not match it
 #   --no-stdout         standard output must be empty

@@ -166,10 +166,11 @@ class Model;
 // the run-time's life. Returns null when the view cannot start (no display ...).
 using PanelViewFactory = panel::View *(*)(panel::Model &model, int &argc, char **argv);
 
-// Takes the command line: --script FILE, --view headless|qt, --shots DIR; the rest passes to
-// the view. "qt" needs qtFactory (the program passes the Qt view's factory when it links it).
-// Default view: qt when DISPLAY/WAYLAND_DISPLAY is set or QT_QPA_PLATFORM given and a factory
-// is there, else headless. Returns 0, or a negative status (message on stderr).
+// Takes the command line: --script FILE, --view headless|qt|win32, --shots DIR; the rest
+// passes to the view. "qt" and "win32" need qtFactory, the factory of the window view the
+// program links (Qt on Linux, Win32 on Windows); asking for the other one fails. Default view:
+// the window view when a factory is there and, on Linux, DISPLAY/WAYLAND_DISPLAY is set or
+// QT_QPA_PLATFORM given; else headless. Returns 0, or a negative status (message on stderr).
 int InitPanelRuntime(int argc, char **argv, PanelViewFactory qtFactory = nullptr);
 // Discards every panel and the view. In a scripted run with actions left, reports the first
 // unused action and ends the process with status 2.

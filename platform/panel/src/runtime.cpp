@@ -137,7 +137,17 @@ bool lookupCallback(const std::string &name, CtrlCallbackPtr *control, PanelCall
     return true;
 }
 
+// The interactive view this platform's programs link: the factory the program passes.
+#ifdef _WIN32
+constexpr const char *kWindowView = "win32";
+#else
+constexpr const char *kWindowView = "qt";
+#endif
+
 bool displayAvailable() {
+#ifdef _WIN32
+    return true;  // a Windows program always has its desktop
+#endif
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char *value = std::getenv(name);
         if (value && *value) return true;
@@ -483,20 +493,28 @@ int InitPanelRuntime(int argc, char **argv, PanelViewFactory qtFactory) {
         rt->argc = static_cast<int>(rt->args.size());
         rt->argv.push_back(nullptr);
 
-        if (!viewName.empty() && viewName != "qt" && viewName != "headless") {
-            return fail(UIE_BAD_ARGUMENT, "--view takes headless or qt, not " + viewName);
+        if (!viewName.empty() && viewName != "qt" && viewName != "win32" &&
+            viewName != "headless") {
+            return fail(UIE_BAD_ARGUMENT, "--view takes headless, qt or win32, not " + viewName);
         }
         bool explicitView = !viewName.empty();
-        if (viewName.empty()) viewName = displayAvailable() && qtFactory ? "qt" : "headless";
-        if (viewName == "qt") {
-            if (!qtFactory) return fail(UIE_VIEW, "the Qt view is not part of this program");
-            panel::View *view = qtFactory(rt->model, rt->argc, rt->argv.data());
+        if (viewName.empty()) viewName = displayAvailable() && qtFactory ? kWindowView : "headless";
+        if (viewName != "headless") {
+            const std::string title = viewName == "qt" ? "Qt" : "Win32";
+            if (!qtFactory)
+                return fail(UIE_VIEW, "the " + title + " view is not part of this program");
+            std::unique_ptr<panel::View> view(qtFactory(rt->model, rt->argc, rt->argv.data()));
+            const std::string made = view ? view->name() : "";
+            if ((made == "qt" || made == "win32") && made != viewName) {
+                return fail(UIE_VIEW, "the " + title + " view is not part of this program");
+            }
             if (view) {
-                rt->view.reset(view);
+                rt->view = std::move(view);
             } else if (explicitView) {
-                return fail(UIE_VIEW, "the Qt view cannot start (no display?)");
+                return fail(UIE_VIEW, "the " + title + " view cannot start (no display?)");
             } else {
-                std::fprintf(stderr, "the Qt view cannot start; running without a display\n");
+                std::fprintf(stderr, "the %s view cannot start; running without a display\n",
+                             title.c_str());
             }
         }
         if (!rt->view) rt->view = std::make_unique<panel::HeadlessView>();

@@ -135,6 +135,7 @@ TEST(RuntimeStartTest, BadOptionsAndMissingViewsAreRefused) {
     EXPECT_EQ(init({"prog", "--script"}), UIE_BAD_ARGUMENT);
     EXPECT_EQ(init({"prog", "--shots="}), UIE_BAD_ARGUMENT);
     EXPECT_EQ(init({"prog", "--view", "qt"}), UIE_VIEW);
+    EXPECT_EQ(init({"prog", "--view", "win32"}), UIE_VIEW);
     EXPECT_NE(std::string(GetPanelErrorText()).find("not part of this program"), std::string::npos);
     EXPECT_EQ(init({"prog", "--view", "qt"}, failingFactory), UIE_VIEW);
     EXPECT_EQ(init({"prog", "--view", "headless"}, failingFactory), 0);

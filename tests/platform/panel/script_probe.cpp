@@ -4,6 +4,10 @@
 
 #include "userint.h"
 
+#ifdef _WIN32
+#include "panel/win32_view.h"
+#endif
+
 namespace {
 
 int g_main = 0;
@@ -37,7 +41,11 @@ const CallbackTableEntry kCallbacks[] = {
 
 int main(int argc, char **argv) {
     if (argc < 2) return 1;
+#ifdef _WIN32
+    if (InitPanelRuntime(argc, argv, panel::createWin32View) < 0) return -1;
+#else
     if (InitPanelRuntime(argc, argv) < 0) return -1;
+#endif
     RegisterCallbackTable(kCallbacks, sizeof kCallbacks / sizeof kCallbacks[0]);
     g_main = LoadPanel(0, argv[1], 1);
     if (g_main < 0 || LoadPanel(0, argv[1], 2) < 0) return -1;

@@ -25,6 +25,7 @@
 #include <filesystem>
 
 #include "panel/program_files.h"
+#include "panel/view_support.h"
 #include "qt_view_impl.h"
 
 namespace trl4::panelqt {
@@ -61,19 +62,6 @@ QFont panelFont(const std::string &family) {
 void setTextColour(QPalette &palette, QPalette::ColorRole role, const QColor &colour) {
     palette.setColor(QPalette::Active, role, colour);
     palette.setColor(QPalette::Inactive, role, colour);
-}
-
-bool hasOwnLabel(Kind kind) {
-    switch (kind) {
-        case Kind::Numeric:
-        case Kind::String:
-        case Kind::TextBox:
-        case Kind::Ring:
-        case Kind::ListBox:
-            return true;
-        default:
-            return false;
-    }
 }
 
 QStringList itemLabels(const std::vector<panel::Item> &items) {
@@ -176,13 +164,7 @@ QLabel *QtView::label(int panel, int control) const {
 }
 
 int QtView::topLevel(int handle) const {
-    const panel::Panel *model = model_.panel(handle);
-    // Parents come before their pages, so the walk ends.
-    while (model != nullptr && model->parent != 0) {
-        handle = model->parent;
-        model = model_.panel(handle);
-    }
-    return model == nullptr ? 0 : handle;
+    return panel::topLevelPanel(model_, handle);
 }
 
 bool QtView::built(int handle) const {
@@ -316,7 +298,7 @@ void QtView::buildControl(int panel, PanelWidgets &widgets, const Control &contr
             break;
     }
     w.body = body;
-    if (hasOwnLabel(control.kind)) {
+    if (panel::hasOwnLabel(control.kind)) {
         w.label = new QLabel(parent);
         w.label->setBuddy(body);
     }
@@ -682,9 +664,7 @@ void QtView::syncLines(const Control &control, ControlWidgets &w) {
     if (control.kind != Kind::TextBox) return;
     auto &box = static_cast<LineBox &>(*w.body);
     const auto &lines = control.lines;
-    const bool grows = lines.size() >= w.shownLines.size() &&
-                       std::equal(w.shownLines.begin(), w.shownLines.end(), lines.begin());
-    if (!grows || w.shownLines.empty()) {
+    if (!panel::linesOnlyGrew(w.shownLines, lines)) {
         QStringList all;
         for (const auto &line : lines)
             all << qs(line);
