@@ -126,13 +126,22 @@ void mainLoop() {
     } while (quitConfirmed != 1);
 }
 
-constexpr const char *kHelpText =
-    "Использование: p_trl4 [--view qt|headless] [--script ФАЙЛ] [--shots ПАПКА] "
-    "[параметры Qt]\n"
-    "Приборная панель носителя мезонинов ТРЛ4.\n"
-    "\n"
-    "  --view qt|headless  панели в окнах Qt или без экрана (по умолчанию qt, если есть "
+// The windowed view is Qt's on Linux and the native one on Windows.
+#ifdef _WIN32
+#define TRL4_VIEW_USAGE "[--view win32|headless] [--script ФАЙЛ] [--shots ПАПКА]\n"
+#define TRL4_VIEW_HELP \
+    "  --view win32|headless  панели в окнах Windows или без экрана (по умолчанию win32)\n"
+#else
+#define TRL4_VIEW_USAGE "[--view qt|headless] [--script ФАЙЛ] [--shots ПАПКА] [параметры Qt]\n"
+#define TRL4_VIEW_HELP                                                                                                               \
+    "  --view qt|headless  панели в окнах Qt или без экрана (по умолчанию qt, если есть " \
     "дисплей)\n"
+#endif
+
+constexpr const char *kHelpText =
+    "Использование: p_trl4 " TRL4_VIEW_USAGE
+    "Приборная панель носителя мезонинов ТРЛ4.\n"
+    "\n" TRL4_VIEW_HELP
     "  --script ФАЙЛ       провести сценарий оператора\n"
     "  --shots ПАПКА       куда действие shot сценария пишет снимки панелей\n"
     "  -h, --help          эта справка\n"

@@ -25,6 +25,15 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails show
 ShowUninstDetails show
 
+; For every user of the machine: the Start-menu entry goes to the common Start menu.
+Function .onInit
+    SetShellVarContext all
+FunctionEnd
+
+Function un.onInit
+    SetShellVarContext all
+FunctionEnd
+
 Page components
 Page directory
 Page instfiles

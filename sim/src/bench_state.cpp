@@ -275,17 +275,31 @@ bool replaceWhole(const std::filesystem::path &file, const std::string &body, st
 }
 #endif
 
+// A folder named by the environment, or empty. Windows gives it in UTF-16, so a user's folder
+// named outside the ANSI code page still holds.
+std::filesystem::path folderFromEnvironment(const char *name) {
+#ifdef _WIN32
+    const std::wstring wide(name, name + std::strlen(name));  // the names are ASCII
+    const wchar_t *value = _wgetenv(wide.c_str());
+#else
+    const char *value = std::getenv(name);
+#endif
+    return value != nullptr ? std::filesystem::path(value) : std::filesystem::path();
+}
+
+// A path in a message: UTF-8 on every platform, never an exception.
+std::string shown(const std::filesystem::path &file) {
+    const std::u8string text = file.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace
 
 std::filesystem::path stateDirectory() {
-    if (const char *dir = std::getenv("TRL4_STATE_DIR"); dir != nullptr && *dir != '\0') {
-        return dir;
-    }
+    if (auto dir = folderFromEnvironment("TRL4_STATE_DIR"); !dir.empty()) return dir;
 #ifdef _WIN32
     // The user's local application data, where Windows programs keep what is not roamed.
-    if (const char *local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
-        return std::filesystem::path(local) / "trl4";
-    }
+    if (auto local = folderFromEnvironment("LOCALAPPDATA"); !local.empty()) return local / "trl4";
 #endif
     if (const char *xdg = std::getenv("XDG_STATE_HOME"); xdg != nullptr && xdg[0] == '/') {
         return std::filesystem::path(xdg) / "trl4";
@@ -321,7 +335,7 @@ EepromState readEeprom(const Resource &resource, int position, Coefficients &out
         }
     }
     if (!ok) {
-        if (error != nullptr) *error = "EEPROM record " + file.string() + " is damaged";
+        if (error != nullptr) *error = "EEPROM record " + shown(file) + " is damaged";
         return EepromState::Unreadable;
     }
     out = values;
@@ -348,7 +362,7 @@ bool writeEeprom(const Resource &resource, int position, const Coefficients &val
     }
     std::string why;
     if (!replaceWhole(file, body, why)) {
-        if (error != nullptr) *error = "cannot store EEPROM record " + file.string() + ": " + why;
+        if (error != nullptr) *error = "cannot store EEPROM record " + shown(file) + ": " + why;
         return false;
     }
     return true;

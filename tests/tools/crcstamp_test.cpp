@@ -169,6 +169,21 @@ TEST_F(Crcstamp, InfoPrintsTheIdentificationLine) {
     EXPECT_NE(r.err.find("differs"), std::string::npos);
 }
 
+// Each platform identifies the other's deliverable from its bytes: a Linux library's version
+// note on Windows, a DLL's version resource on Linux.
+TEST_F(Crcstamp, InfoReadsTheOtherPlatformsVersionFromTheFileItself) {
+#ifdef _WIN32
+    const std::string sample = TRL4_SAMPLES "/elf_note/elf32_le_both", version = "2.5.1";
+#else
+    const std::string sample = TRL4_SAMPLES "/pe_version/version_resource.dll", version = "1.0";
+#endif
+    writeBytes(file, readBytes(sample) + markedImage());
+    ASSERT_EQ(run(quoted(file)).status, 0);
+    const ToolRun r = run("--info " + quoted(file));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("component.so, версия:" + version + ", дата:", 0), 0u) << r.out;
+}
+
 #ifdef TRL4_MATH_LIBRARY
 TEST_F(Crcstamp, InfoOnTheMathLibrary) {
     ToolRun r = run(std::string("--info ") + quoted(TRL4_MATH_LIBRARY));
