@@ -63,7 +63,7 @@ $2"; shift 2 ;;
         export LANG LC_ALL
         shift 2 ;;
     --uir) printf '%s\n' "$2" >"$workdir/p_trl4.uir"; shift 2 ;;
-    --meters) mkdir -p "$workdir/config/p_trl4" && printf "$2\n" >"$workdir/config/p_trl4/meters.yaml"; shift 2 ;;
+    --meters) mkdir -p "$workdir/config" && printf "$2\n" >"$workdir/config/meters.yaml"; shift 2 ;;
     --) shift; break ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
     esac
@@ -87,9 +87,9 @@ else
 fi
 TRL4_STATE_DIR=$workdir/state
 TRL4_DRIVER_TRACE=$workdir/trace.txt
-# The user's settings (the meter assignment) are the test's own.
-XDG_CONFIG_HOME=$workdir/config
-export TRL4_STATE_DIR TRL4_DRIVER_TRACE XDG_CONFIG_HOME
+# The user's settings (the meter assignment) are the test's own (wine sets %APPDATA% itself).
+TRL4_SETTINGS_DIR=$workdir/config
+export TRL4_STATE_DIR TRL4_DRIVER_TRACE TRL4_SETTINGS_DIR
 if [ -n "$shots" ]; then
     mkdir -p "$shots" || exit 1
     set -- --shots "$shots" "$@"

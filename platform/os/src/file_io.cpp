@@ -76,6 +76,10 @@ std::FILE *openAppending(const char *utf8Path) {
     return regularOnly(openUtf8(utf8Path, L"ab"));
 }
 
+File *openUtf8Regular(const char *utf8Path) {
+    return wrap(regularOnly(openUtf8(utf8Path, L"rb")));
+}
+
 #else
 
 // Opened without blocking (a FIFO without a reader or writer would wait for one), refused
@@ -114,6 +118,10 @@ std::FILE *openAppending(const char *utf8Path) {
     return regularStream(utf8Path, O_WRONLY | O_APPEND | O_CREAT, "ab");
 }
 
+File *openUtf8Regular(const char *utf8Path) {
+    return openRegular(utf8Path, "rb");
+}
+
 #endif
 
 }  // namespace
@@ -135,6 +143,11 @@ int fileExists(const char *path) {
 File *openForReading(const char *path) {
     if (path == nullptr) return nullptr;
     return openRegular(path, "rb");
+}
+
+File *openUtf8ForReading(const char *utf8Path) {
+    if (utf8Path == nullptr) return nullptr;
+    return openUtf8Regular(utf8Path);
 }
 
 File *openForWriting(const char *path) {

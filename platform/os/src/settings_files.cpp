@@ -45,17 +45,25 @@ bool removeFile(const std::string &path) {
     return DeleteFileW(wide(path).c_str()) != 0;
 }
 
-// %APPDATA% as UTF-8: read in UTF-16, so a user folder named outside the ANSI code page (a
-// Cyrillic user name on a Western system) still holds.
-std::string baseFolder() {
-    const wchar_t *appData = _wgetenv(L"APPDATA");
-    if (appData == nullptr || *appData == L'\0') return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, appData, -1, nullptr, 0, nullptr, nullptr);
+// A folder named by the environment, as UTF-8: read in UTF-16, so a user folder named outside
+// the ANSI code page (a Cyrillic user name on a Western system) still holds.
+std::string environmentFolder(const wchar_t *name) {
+    const wchar_t *value = _wgetenv(name);
+    if (value == nullptr || *value == L'\0') return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, value, -1, nullptr, 0, nullptr, nullptr);
     if (n <= 1) return {};
     std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, appData, -1, out.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, value, -1, out.data(), n, nullptr, nullptr);
     out.pop_back();
     return out;
+}
+
+std::string overrideFolder() {
+    return environmentFolder(L"TRL4_SETTINGS_DIR");
+}
+
+std::string baseFolder() {
+    return environmentFolder(L"APPDATA");
 }
 
 #else
@@ -72,6 +80,11 @@ bool removeFile(const std::string &path) {
     return std::remove(path.c_str()) == 0;
 }
 
+std::string overrideFolder() {
+    const char *dir = std::getenv("TRL4_SETTINGS_DIR");
+    return dir != nullptr ? std::string(dir) : std::string();
+}
+
 std::string baseFolder() {
     const char *xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/') return xdg;
@@ -86,6 +99,10 @@ std::string baseFolder() {
 }  // namespace
 
 std::string userSettingsDirectory() {
+    // Where a test, or a lab keeping one bench's settings apart, says.
+    if (const std::string chosen = overrideFolder(); !chosen.empty()) {
+        return makeFolder(chosen) ? chosen : std::string();
+    }
     const std::string base = baseFolder();
     if (base.empty() || !makeFolder(base)) return {};
     const std::string folder = base + kDirSeparator + kProgramFolder;
@@ -107,7 +124,7 @@ bool replaceFileContent(const char *utf8Path, const std::string &content) {
 }
 
 bool readWholeFile(const char *utf8Path, std::string &content, std::size_t maxBytes) {
-    File *file = openForReading(utf8Path);
+    File *file = openUtf8ForReading(utf8Path);
     if (file == nullptr) return false;
     std::string out;
     char chunk[4096];

@@ -42,6 +42,8 @@ std::int64_t fileSize(const char *path);
 struct File;
 File *openForReading(const char *path);
 File *openForWriting(const char *path);
+// Opens a file whose name is UTF-8 text for reading (on Windows the names above are ANSI).
+File *openUtf8ForReading(const char *utf8Path);
 // Opens a file whose name is UTF-8 text for appending, creating it when missing. Every
 // writeFile on it goes to the file's end and reaches the operating system before it returns,
 // so a process that dies afterwards loses nothing already written.
@@ -56,8 +58,9 @@ bool writeFile(File *file, const void *buffer, std::size_t size);
 bool closeFile(File *file);
 
 // The folder of this user's settings of the program (UTF-8, no trailing separator), created
-// when missing: Windows %APPDATA%\p_trl4; POSIX $XDG_CONFIG_HOME/p_trl4, else
-// ~/.config/p_trl4. Empty when there is none or it cannot be made.
+// when missing: TRL4_SETTINGS_DIR when set; else Windows %APPDATA%\p_trl4; POSIX
+// $XDG_CONFIG_HOME/p_trl4, else ~/.config/p_trl4. Empty when there is none or it cannot be
+// made.
 std::string userSettingsDirectory();
 
 // Replaces the file's whole content at once: a reader, or a crash, sees the old content or
