@@ -71,7 +71,8 @@ WindowSpec windowSpec(const Control &control) {
         case Kind::CheckBox:
             // Not an automatic box: the model decides, the box follows it.
             return {WC_BUTTONW, WS_TABSTOP | BS_CHECKBOX, 0};
-        case Kind::Numeric:
+        case Kind::Numeric:  // numbers line up on the right, as on an instrument's display
+            return {WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL | ES_RIGHT, WS_EX_CLIENTEDGE};
         case Kind::String:
             return {WC_EDITW, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
         case Kind::TextMessage:
