@@ -79,7 +79,11 @@ class HeadlessView final : public View {
     void showMessage(const std::string &, const std::string &) override {}
     int selectFile(const FileRequest &, std::string &) override { return VAL_NO_FILE_SELECTED; }
     bool shot(int, const std::string &, std::string &error) override {
+#ifdef _WIN32
+        error = "the headless view draws nothing: shot needs --view win32";
+#else
         error = "the headless view draws nothing: shot needs --view qt";
+#endif
         return false;
     }
 };
