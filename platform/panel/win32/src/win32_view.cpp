@@ -58,13 +58,13 @@ std::wstring mnemonic(const std::string &label) {
 }
 
 // The window class and styles each control kind is drawn with.
-struct WindowSpec {
+struct WindowLook {
     const wchar_t *windowClass;
     DWORD style;
     DWORD exStyle;
 };
 
-WindowSpec windowSpec(const Control &control) {
+WindowLook windowLook(const Control &control) {
     switch (control.kind) {
         case Kind::Button:
             return {WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON, 0};
@@ -649,9 +649,9 @@ void Win32View::buildControl(int panel, PanelWindows &windows, const Control &co
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)), instance, nullptr);
         if (w.label != nullptr) ownerOf_[w.label] = {panel, control.id, true};
     }
-    const WindowSpec spec = windowSpec(control);
+    const WindowLook look = windowLook(control);
     w.body = CreateWindowExW(
-        spec.exStyle, spec.windowClass, L"", WS_CHILD | WS_CLIPSIBLINGS | spec.style, 0, 0, 0, 0,
+        look.exStyle, look.windowClass, L"", WS_CHILD | WS_CLIPSIBLINGS | look.style, 0, 0, 0, 0,
         windows.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + control.id)),
         instance, nullptr);
     if (w.body == nullptr) return;
@@ -1143,9 +1143,9 @@ void Win32View::showMessage(const std::string &title, const std::string &text) {
 int Win32View::selectFile(const panel::FileRequest &request, std::string &path) {
     // Filters as the common dialog takes them: "name\0pattern\0...\0\0".
     std::vector<std::wstring> patterns;
-    const std::wstring spec = wide(request.defaultFileSpec);
-    const bool specIsPattern = spec.find_first_of(L"*?") != std::wstring::npos;
-    if (specIsPattern) patterns.push_back(spec);
+    const std::wstring defaultName = wide(request.defaultFileSpec);
+    const bool defaultIsPattern = defaultName.find_first_of(L"*?") != std::wstring::npos;
+    if (defaultIsPattern) patterns.push_back(defaultName);
     const std::wstring list = wide(request.fileTypeList);
     for (std::size_t at = 0; at <= list.size();) {
         std::size_t end = list.find(L';', at);
@@ -1165,8 +1165,8 @@ int Win32View::selectFile(const panel::FileRequest &request, std::string &path) 
     filter += L'\0';
 
     std::vector<wchar_t> file(32768, L'\0');
-    if (!specIsPattern && !spec.empty() && spec.size() < file.size()) {
-        std::copy(spec.begin(), spec.end(), file.begin());
+    if (!defaultIsPattern && !defaultName.empty() && defaultName.size() < file.size()) {
+        std::copy(defaultName.begin(), defaultName.end(), file.begin());
     }
     const std::wstring folder = wide(request.startDirectory);
     const std::wstring title = wide(request.title);
@@ -1196,8 +1196,9 @@ int Win32View::selectFile(const panel::FileRequest &request, std::string &path) 
         }
         // A new name typed without the extension the caller insists on gets it.
         const std::wstring extension =
-            spec.rfind(L"*.", 0) == 0 && spec.find_first_of(L"*?", 1) == std::wstring::npos
-                ? spec.substr(1)
+            defaultName.rfind(L"*.", 0) == 0 &&
+                    defaultName.find_first_of(L"*?", 1) == std::wstring::npos
+                ? defaultName.substr(1)
                 : std::wstring();
         const DWORD attributes = GetFileAttributesW(chosen.c_str());
         const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
