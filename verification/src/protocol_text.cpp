@@ -35,42 +35,12 @@ constexpr std::array<char16_t, 128> kUpperHalf = {
 // Decodes one UTF-8 character at `at`, moving past it; a malformed sequence gives
 // 0xFFFFFFFF and moves one byte.
 std::uint32_t nextCodePoint(std::string_view text, std::size_t &at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned lead = byte(at);
-    std::size_t length = 1;
-    std::uint32_t cp = lead;
-    if (lead >= 0xF0 && lead < 0xF5) {
-        length = 4;
-        cp = lead & 0x07;
-    } else if (lead >= 0xE0) {
-        length = lead < 0xF0 ? 3 : 0;
-        cp = lead & 0x0F;
-    } else if (lead >= 0xC2) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if (lead >= 0x80) {
-        length = 0;
-    }
-    if (length == 0 || at + length > text.size()) {
+    const std::size_t length = trl4::utf8::sequenceLength(text, at);
+    if (length == 0) {
         ++at;
         return 0xFFFFFFFF;
     }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            ++at;
-            return 0xFFFFFFFF;
-        }
-        cp = (cp << 6) | (byte(at + i) & 0x3F);
-    }
-    // Overlong forms and code points beyond Unicode are not characters.
-    const std::uint32_t least = length == 1   ? 0
-                                : length == 2 ? 0x80
-                                : length == 3 ? 0x800
-                                              : 0x10000;
-    if (cp < least || cp > 0x10FFFF) {
-        ++at;
-        return 0xFFFFFFFF;
-    }
+    const char32_t cp = trl4::utf8::firstCodePoint(text.substr(at, length));
     at += length;
     return cp;
 }
