@@ -222,8 +222,9 @@ TEST_F(Win32ViewTest, EveryPanelIsPhotographedIntoAPng) {
     // The main window first: the others are owned by it.
     const int mp = show(uir::MP);
     std::vector<std::pair<std::string, int>> panels{{"MP", mp}};
-    for (const auto &spec : resource.panels) {
-        if (spec.resourceId != uir::MP) panels.emplace_back(spec.constant, show(spec.resourceId));
+    for (const auto &entry : resource.panels) {
+        if (entry.resourceId != uir::MP)
+            panels.emplace_back(entry.constant, show(entry.resourceId));
     }
     panels.emplace_back("MP_CP", page(mp, uir::CP_PAGE));
     panels.emplace_back("MP_PP", page(mp, uir::PP_PAGE));
