@@ -27,6 +27,8 @@ struct Meters {
     uint64_t generation = 0;
     std::map<std::string, MeterState> states;  // by lower-case resource name
     double seconds = 0;
+    MeterObserver observer = nullptr;
+    void *observerContext = nullptr;
 };
 
 Meters &meters() {
@@ -139,12 +141,27 @@ std::string meterExchange(const Resource &resource, std::string_view line) {
                 break;
             }
             case scpi::Header::MeasureVoltageAc:
-            case scpi::Header::MeasureFrequency:
-                reply += measure(resource, s, u, all.seconds);
+            case scpi::Header::MeasureFrequency: {
+                const std::string answer = measure(resource, s, u, all.seconds);
+                if (all.observer != nullptr) {
+                    std::string_view text = answer;
+                    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+                    all.observer(MeterAnswer{resource.name, u.channel == 0 ? 1 : u.channel, text},
+                                 all.observerContext);
+                }
+                reply += answer;
                 break;
+            }
         }
     }
     return reply;
+}
+
+void observeMeters(MeterObserver observer, void *context) {
+    Meters &all = meters();
+    std::lock_guard lock(all.mutex);
+    all.observer = observer;
+    all.observerContext = context;
 }
 
 double meterSeconds() {

@@ -160,4 +160,16 @@ std::string meterExchange(const Resource &meter, std::string_view line);
 // Simulated seconds the meters have spent measuring since the bench was installed.
 double meterSeconds();
 
+// What a meter answered to one measurement query, for a test harness that checks the records
+// made from it: the meter's resource as the bench names it, the input asked (1 or 2) and the
+// reply text (empty when the meter gave none). Read-only: the observer changes nothing.
+struct MeterAnswer {
+    std::string_view meter;
+    int input = 1;
+    std::string_view reply;
+};
+using MeterObserver = void (*)(const MeterAnswer &answer, void *context);
+// One observer per process, called on the measuring thread; null removes it.
+void observeMeters(MeterObserver observer, void *context);
+
 }  // namespace trl4sim

@@ -1,0 +1,378 @@
+#include "records.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+namespace campaign {
+namespace {
+
+// The verdicts as the protocol file holds them (Windows-1251) and as the record does (UTF-8).
+constexpr std::string_view kPass1251 = "\xED\xEE\xF0\xEC\xE0   ";
+constexpr std::string_view kFail1251 = "\xCD\xC5 \xCD\xCE\xD0\xCC\xC0";
+constexpr std::string_view kPassUtf8 = "норма";
+constexpr std::string_view kFailUtf8 = "НЕ НОРМА";
+
+bool same(double a, double b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+std::optional<double> number(std::string_view text) {
+    double v = 0;
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return {};
+    return v;
+}
+
+std::string show(double v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
+}
+
+std::string showOffers(const Point &p) {
+    std::string out = p.kind == 0 ? "amplitude " : "frequency ";
+    out += show(p.nominal) + (p.unattended ? " unattended" : " typed") + ", offered:";
+    for (size_t c = 0; c < 2; ++c) {
+        out += " ch" + std::to_string(c + 1) + " {";
+        for (const Offer &o : p.offers[c]) {
+            out += " " + show(o.value) + " by";
+            for (const std::string &who : o.readBy)
+                out += " '" + who + "'";
+            out += ";";
+        }
+        out += " }";
+    }
+    return out;
+}
+
+std::vector<std::string> lines(std::string_view bytes) {
+    std::vector<std::string> out;
+    size_t at = 0;
+    while (at < bytes.size()) {
+        size_t end = bytes.find("\r\n", at);
+        if (end == std::string_view::npos) end = bytes.size();
+        out.emplace_back(bytes.substr(at, end - at));
+        at = end + 2;
+    }
+    return out;
+}
+
+// The first line of a point record: a number, blanks, a number and "%".
+bool pointHead(const std::string &line) {
+    const size_t gap = line.find(' ');
+    if (gap == std::string::npos || line.empty() || line.back() != '%') return false;
+    const size_t second = line.find_first_not_of(' ', gap);
+    if (second == std::string::npos) return false;
+    return number(line.substr(0, gap)) &&
+           number(std::string_view(line).substr(second, line.size() - 1 - second));
+}
+
+// A line of numbers alone that no point record accounts for.
+bool strayNumbers(const std::string &line) {
+    if (line.empty() || line.find_first_not_of('-') == std::string::npos) return false;
+    return line.find_first_not_of("0123456789.+-eE %nainf") == std::string::npos;
+}
+
+std::vector<std::vector<std::string>> csvRows(std::string_view text) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string cell;
+    bool quoted = false, any = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        any = true;
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                cell += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row.push_back(std::move(cell));
+            cell.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            row.push_back(std::move(cell));
+            cell.clear();
+            rows.push_back(std::move(row));
+            row.clear();
+            any = false;
+            ++i;
+        } else {
+            cell += c;
+        }
+    }
+    if (any) {
+        row.push_back(std::move(cell));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+bool offered(const Offer &o, double value, const std::string *readBy) {
+    if (!same(o.value, value)) return false;
+    if (readBy == nullptr) return true;
+    for (const std::string &who : o.readBy) {
+        if (who == *readBy) return true;
+    }
+    return false;
+}
+
+bool channelOffered(const Point &p, size_t c, double value, const std::string *readBy) {
+    for (const Offer &o : p.offers[c]) {
+        if (offered(o, value, readBy)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+double tolerance(int kind, double X) {
+    if (kind == 0) return 0.004 * (10.0 / X - 1.0) + 0.02 + 0.0005 / X;
+    if (X < 2.0) return 0.1;
+    if (X < 20000.0) return 0.08;
+    return 0.15;
+}
+
+bool passes(double X, double T, double v) {
+    return T >= std::fabs(X - v) / X * 100;
+}
+
+std::array<std::string, 2> protocolPoint(double X, double T, double m1, double m2) {
+    char first[128], second[256];
+    std::snprintf(first, sizeof first, "%-13.6lg               %lg%%", X, T);
+    const std::string v1(passes(X, T, m1) ? kPass1251 : kFail1251);
+    const std::string v2(passes(X, T, m2) ? kPass1251 : kFail1251);
+    std::snprintf(second, sizeof second,
+                  "%-13.6lg %-13.6lg %-13.6lg %s     %-13.6lg %-13.6lg %-13.6lg %s", m1, X - m1,
+                  (X - m1) / X * 100, v1.c_str(), m2, X - m2, (X - m2) / X * 100, v2.c_str());
+    return {first, second};
+}
+
+std::vector<Violation> checkProtocol(const std::vector<Point> &points, std::string_view bytes,
+                                     const std::string &name) {
+    std::vector<Violation> out;
+    const std::vector<std::string> text = lines(bytes);
+    size_t cursor = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!pointHead(text[i])) {
+            if (strayNumbers(text[i]))
+                out.push_back({"protocol holds only headers and point records",
+                               name + " line " + std::to_string(i + 1) + ": '" + text[i] + "'"});
+            continue;
+        }
+        const std::string second = i + 1 < text.size() ? text[i + 1] : std::string();
+        bool found = false;
+        const Point *nearest = nullptr;
+        for (size_t j = cursor; j < points.size() && !found; ++j) {
+            const Point &p = points[j];
+            if (p.calibration) continue;
+            const double T = tolerance(p.kind, p.nominal);
+            if (protocolPoint(p.nominal, T, 0, 0)[0] != text[i]) continue;
+            if (nearest == nullptr) nearest = &p;
+            for (const Offer &a : p.offers[0]) {
+                for (const Offer &b : p.offers[1]) {
+                    if (!found && protocolPoint(p.nominal, T, a.value, b.value)[1] == second) {
+                        found = true;
+                        cursor = j + 1;
+                    }
+                }
+            }
+        }
+        if (!found) {
+            out.push_back(
+                {"protocol point holds readings typed or measured for it, judged by "
+                 "the formulas",
+                 name + " line " + std::to_string(i + 1) + ": '" + text[i] + "' / '" + second +
+                     "'; " + (nearest ? showOffers(*nearest) : "no such point was offered")});
+        }
+        ++i;
+    }
+    return out;
+}
+
+std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string_view text,
+                                   const std::string &name) {
+    std::vector<Violation> out;
+    const auto rows = csvRows(text);
+    if (rows.empty()) return out;
+    std::map<std::string, size_t> column;
+    for (size_t i = 0; i < rows[0].size(); ++i)
+        column[rows[0][i]] = i;
+    const char *needed[] = {"kind", "nominal", "tolerance_percent"};
+    for (const char *n : needed) {
+        if (!column.count(n)) {
+            out.push_back({"record has its columns", name + ": no column " + n});
+            return out;
+        }
+    }
+    size_t cursor = 0;
+    for (size_t r = 1; r < rows.size(); ++r) {
+        const auto &row = rows[r];
+        const std::string where = name + " row " + std::to_string(r);
+        const auto cell = [&](const std::string &col) -> std::string {
+            const auto it = column.find(col);
+            return it != column.end() && it->second < row.size() ? row[it->second] : std::string();
+        };
+        const int kind = cell("kind") == "amplitude" ? 0 : cell("kind") == "frequency" ? 1 : -1;
+        const auto X = number(cell("nominal"));
+        const auto T = number(cell("tolerance_percent"));
+        if (kind < 0 || !X || !T) {
+            out.push_back({"record rows are complete", where + ": kind, nominal or tolerance"});
+            continue;
+        }
+        if (!same(*T, tolerance(kind, *X)))
+            out.push_back({"record tolerance is the formula's",
+                           where + ": " + cell("tolerance_percent") + " for " + cell("nominal")});
+        double v[2] = {0, 0};
+        std::string by[2];
+        bool complete = true;
+        for (int c = 0; c < 2; ++c) {
+            const std::string n = std::to_string(c + 1);
+            const auto reading = number(cell("reading_" + n));
+            const auto abs = number(cell("abs_error_" + n));
+            const auto rel = number(cell("rel_error_percent_" + n));
+            if (!reading || !abs || !rel) {
+                complete = false;
+                out.push_back({"record rows are complete", where + ": channel " + n});
+                continue;
+            }
+            v[c] = *reading;
+            by[c] = cell("read_by_" + n);
+            if (!same(*abs, *X - v[c]) || !same(*rel, (*X - v[c]) / *X * 100))
+                out.push_back({"record errors are the formula's",
+                               where + " channel " + n + ": " + cell("abs_error_" + n) + ", " +
+                                   cell("rel_error_percent_" + n) + " for reading " +
+                                   cell("reading_" + n)});
+            const std::string_view verdict = passes(*X, *T, v[c]) ? kPassUtf8 : kFailUtf8;
+            if (cell("verdict_" + n) != verdict)
+                out.push_back({"record verdict is the formula's",
+                               where + " channel " + n + ": '" + cell("verdict_" + n) +
+                                   "' for reading " + cell("reading_" + n) + ", nominal " +
+                                   cell("nominal")});
+        }
+        if (!complete) continue;
+        // The next offered point these readings fit, with read_by and without.
+        std::optional<size_t> full, valuesOnly;
+        const Point *nearest = nullptr;
+        for (size_t j = cursor; j < points.size() && !full; ++j) {
+            const Point &p = points[j];
+            if (p.calibration || p.kind != kind || !same(p.nominal, *X)) continue;
+            if (nearest == nullptr) nearest = &p;
+            if (channelOffered(p, 0, v[0], &by[0]) && channelOffered(p, 1, v[1], &by[1])) {
+                full = j;
+            } else if (!valuesOnly && channelOffered(p, 0, v[0], nullptr) &&
+                       channelOffered(p, 1, v[1], nullptr)) {
+                valuesOnly = j;
+            }
+        }
+        const std::string got = ": readings " + cell("reading_1") + " by '" + by[0] + "', " +
+                                cell("reading_2") + " by '" + by[1] + "'; ";
+        if (full) {
+            cursor = *full + 1;
+        } else if (valuesOnly) {
+            out.push_back({"record credits each channel's reading to whoever gave it",
+                           where + got + showOffers(points[*valuesOnly])});
+        } else {
+            out.push_back(
+                {"record point holds readings typed or measured for it",
+                 where + got + (nearest ? showOffers(*nearest) : "no such point was offered")});
+        }
+    }
+    return out;
+}
+
+bool GrowthWatch::observe(const std::string &name, const std::string &bytes, Violation &out) {
+    std::string &before = seen_[name];
+    size_t differs = 0;
+    while (differs < before.size() && differs < bytes.size() && before[differs] == bytes[differs])
+        ++differs;
+    const bool grown = differs == before.size();
+    if (!grown) {
+        out = {"protocol and record only grow", name + ": byte " + std::to_string(differs) +
+                                                    " of the " + std::to_string(before.size()) +
+                                                    " written earlier changed (now " +
+                                                    std::to_string(bytes.size()) + " bytes)"};
+    }
+    before = bytes;
+    return grown;
+}
+
+std::string describe(const Block &block) {
+    std::string out = "[";
+    for (size_t i = 0; i < block.size(); ++i)
+        out += (i ? ", " : "") + show(block[i]);
+    return out + "]";
+}
+
+void EepromWatch::add(const std::string &mezzanine, const Block &initial,
+                      std::array<double, 2> offsets) {
+    Mezzanine &m = mezzanines_[mezzanine];
+    m.allowed.push_back(initial);
+    m.offsets = offsets;
+}
+
+bool EepromWatch::elementAllowed(const Mezzanine &m, const std::string &name, size_t i, double v,
+                                 const std::vector<Point> &points) const {
+    for (const Block &b : m.allowed) {
+        if (same(b[i], v)) return true;
+    }
+    if (i != 1 && i != 2 && i != 5) return false;
+    const int kind = i == 5 ? 1 : 0;
+    const size_t channel = i == 2 ? 1 : 0;
+    for (const Point &p : points) {
+        if (!p.calibration || p.kind != kind || p.mezzanine != name) continue;
+        for (const Offer &o : p.offers[channel]) {
+            const double meas = o.value;
+            for (const Block &b : m.allowed) {
+                if (kind == 0 && meas >= 8.0 && meas <= 12.0) {
+                    for (const double z : {0.0, m.offsets[channel]}) {
+                        const double k = (b[i] * (10.0 - z)) / (meas - z);
+                        if (std::fabs(k - v) <= 1e-12 * std::fabs(k)) return true;
+                    }
+                }
+                // The driver's reference is 1000 Hz to within its tuning word's step.
+                if (kind == 1 && meas >= 900.0 && meas <= 1100.0) {
+                    const double k = b[5] * meas / 1000.0;
+                    if (std::fabs(k - v) <= 1e-7 * std::fabs(k)) return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+bool EepromWatch::observe(const std::string &mezzanine, const Block &block,
+                          const std::vector<Point> &points, Violation &out) {
+    Mezzanine &m = mezzanines_[mezzanine];
+    for (const Block &b : m.allowed) {
+        bool equal = true;
+        for (size_t i = 0; i < b.size(); ++i)
+            equal = equal && same(b[i], block[i]);
+        if (equal) return true;
+    }
+    for (size_t i = 0; i < block.size(); ++i) {
+        if (!elementAllowed(m, mezzanine, i, block[i], points)) {
+            std::string known;
+            for (const Block &b : m.allowed)
+                known += " " + describe(b);
+            out = {"EEPROM holds only its own, default or calibrated coefficients",
+                   mezzanine + " holds " + describe(block) + ": element " + std::to_string(i) +
+                       " comes from none of its own blocks" + known +
+                       " nor from a calibration of it"};
+            return false;
+        }
+    }
+    m.allowed.push_back(block);
+    return true;
+}
+
+}  // namespace campaign
