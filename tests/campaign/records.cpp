@@ -263,10 +263,16 @@ std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string
         // The next offered point these readings fit, with read_by and without.
         std::optional<size_t> full, valuesOnly;
         const Point *nearest = nullptr;
+        int nearestMatched = -1;
         for (size_t j = cursor; j < points.size() && !full; ++j) {
             const Point &p = points[j];
             if (p.calibration || p.kind != kind || !same(p.nominal, *X)) continue;
-            if (nearest == nullptr) nearest = &p;
+            const int matched = (channelOffered(p, 0, v[0], nullptr) ? 1 : 0) +
+                                (channelOffered(p, 1, v[1], nullptr) ? 1 : 0);
+            if (nearest == nullptr || matched > nearestMatched) {
+                nearest = &p;
+                nearestMatched = matched;
+            }
             if (channelOffered(p, 0, v[0], &by[0]) && channelOffered(p, 1, v[1], &by[1])) {
                 full = j;
             } else if (!valuesOnly && channelOffered(p, 0, v[0], nullptr) &&
