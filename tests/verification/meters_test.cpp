@@ -26,6 +26,8 @@ constexpr const char *kFaultBench = R"(resources:
      meter: {kind: ac-voltmeter, fault: overload, inputs: [{carrier: "VXI0::24::INSTR"}]}}
   - {name: "GPIB0::4::INSTR", interface: GPIB, idn: "V,ELSEWHERE\n",
      meter: {kind: ac-voltmeter, inputs: [{carrier: "VXI0::24::INSTR", position: 2}]}}
+  - {name: "GPIB0::5::INSTR", interface: GPIB, idn: "V,CROSSED\n",
+     meter: {kind: ac-voltmeter, fault: negative, inputs: [{carrier: "VXI0::24::INSTR"}]}}
 )";
 
 // 9:05:07 on 6 December 2026, so that two runs write the same protocol.
@@ -101,7 +103,7 @@ TEST_F(Meters, MeasureFillsBothFieldsOrNothingAndSaysWhy) {
          "Измерительный прибор GPIB0::2::INSTR: ошибка -230,\"Data corrupt or "
          "stale\""},
         {"GPIB0::3::INSTR", "Измерительный прибор GPIB0::3::INSTR: перегрузка"},
-        {"GPIB0::4::INSTR", "Канал 1: измерено 0, допустимо от 8 до 12"},
+        {"GPIB0::5::INSTR", "Измерительный прибор GPIB0::5::INSTR: отрицательное показание -"},
         {"GPIB0::9::INSTR", "Измерительный прибор GPIB0::9::INSTR не найден"},
     };
     for (const auto &[meter, reason] : faults) {
@@ -110,12 +112,25 @@ TEST_F(Meters, MeasureFillsBothFieldsOrNothingAndSaysWhy) {
         SetupUPoint(10.0);
         ShowStatusLine("", kStatusWhite);
         commit(vpMeasure, VP, VP_MEASURE);
-        EXPECT_EQ(statusLine(), reason);
+        EXPECT_EQ(statusLine().substr(0, std::strlen(reason)), reason);
         EXPECT_TRUE(statusRed()) << meter;
         EXPECT_EQ(field(VP_VAL_1), 10.0) << meter;
         EXPECT_EQ(field(VP_VAL_2), 10.0) << meter;
         RemovePopup(0);
     }
+
+    // Far outside the field's limits is still a reading: it goes in as read, for the procedure
+    // to judge, and says nothing against the meter.
+    assignAll("", "");
+    std::strcpy(meterRsrc[0], "GPIB0::4::INSTR");  // wired to the stopped position 2: 0 V
+    SetupUPoint(10.0);
+    ShowStatusLine("", kStatusWhite);
+    commit(vpMeasure, VP, VP_MEASURE);
+    EXPECT_EQ(statusLine(), "");
+    EXPECT_EQ(field(VP_VAL_1), 0.0);
+    EXPECT_EQ(field(VP_VAL_2), 10.0);
+    EXPECT_EQ(ReadingSource(1), "GPIB0::4::INSTR");
+    RemovePopup(0);
 }
 
 TEST_F(Meters, AssignmentIsKeptPerUserAndAMeterThatIsGoneIsShownMissing) {
