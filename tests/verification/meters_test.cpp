@@ -28,6 +28,11 @@ constexpr const char *kFaultBench = R"(resources:
      meter: {kind: ac-voltmeter, inputs: [{carrier: "VXI0::24::INSTR", position: 2}]}}
   - {name: "GPIB0::5::INSTR", interface: GPIB, idn: "V,CROSSED\n",
      meter: {kind: ac-voltmeter, fault: negative, inputs: [{carrier: "VXI0::24::INSTR"}]}}
+  - {name: "GPIB0::6::INSTR", interface: GPIB, idn: "V-FIRST\n",
+     meter: {kind: ac-voltmeter, inputs: [{carrier: "VXI0::24::INSTR", channel: 1}]}}
+  - {name: "GPIB0::7::INSTR", interface: GPIB, idn: "V-SECOND\n",
+     meter: {kind: ac-voltmeter, accuracy: 0.001, seed: 3,
+             inputs: [{carrier: "VXI0::24::INSTR", channel: 2}]}}
 )";
 
 // 9:05:07 on 6 December 2026, so that two runs write the same protocol.
@@ -235,6 +240,49 @@ TEST_F(Meters, AFailedReadingStopsTheUnattendedProcedureWithNothingRecorded) {
     EXPECT_EQ(count(viewer(), "норма"), 0u);
     EXPECT_FALSE(trl4sim::readMeter("VXI0::24::INSTR", 1, 1).has_value());
     EXPECT_EQ(rows(dir / "stop.log.csv").size(), 0u);
+}
+
+TEST_F(Meters, EachChannelIsCreditedToWhoeverGaveItsReading) {
+    ASSERT_TRUE(trl4sim::installBenchText(kFaultBench));
+    openSession();
+    commitFileName((dir / "who.log").string());
+    calibrMode = 0;
+    // Fields of a row: reading, then read_by, of channel 1 and of channel 2.
+    const auto credited = [&](std::size_t row) {
+        std::vector<std::string> f;
+        std::stringstream cells(rows(dir / "who.log.csv").at(row));
+        for (std::string cell; std::getline(cells, cell, ',');)
+            f.push_back(cell);
+        return std::vector<std::string>{f.at(8), f.at(12), f.at(13), f.at(17)};
+    };
+    const auto point = [&](const char *first, const char *second, const char *typedSecond) {
+        assignAll("", "");
+        std::strcpy(meterRsrc[0], first);
+        std::strcpy(meterRsrc[1], second);
+        CheckMeterSettings();
+        povNominal = 10.0;
+        SetupUPoint(povNominal);
+        commit(vpMeasure, VP, VP_MEASURE);
+        if (typedSecond != nullptr) SetCtrlVal(VP, VP_VAL_2, std::stod(typedSecond));
+        commit(vpOk, VP, VP_OK_3);
+    };
+    // Two meters: each channel names its own, with its own reading.
+    point("GPIB0::6::INSTR", "GPIB0::7::INSTR", nullptr);
+    std::vector<std::string> row = credited(0);
+    EXPECT_EQ(row[1], "V-FIRST");
+    EXPECT_EQ(row[3], "V-SECOND");
+    EXPECT_NE(row[0], row[2]);  // the second meter's noise: not the first one's reading
+    // A meter on one channel and a value typed on the other.
+    point("", "GPIB0::7::INSTR", nullptr);
+    row = credited(1);
+    EXPECT_EQ(row[0], "10");
+    EXPECT_EQ(row[1], "typed");
+    EXPECT_EQ(row[3], "V-SECOND");
+    point("GPIB0::6::INSTR", "", "9.9991");
+    row = credited(2);
+    EXPECT_EQ(row[1], "V-FIRST");
+    EXPECT_EQ(row[2], "9.9991");
+    EXPECT_EQ(row[3], "typed");
 }
 
 }  // namespace
