@@ -43,6 +43,10 @@ bool LoadAppPanels() {
     }
     GetPanelHandleFromTabPage(MP, MP_TAB, 0, &CP);
     GetPanelHandleFromTabPage(MP, MP_TAB, 1, &PP);
+    // A reading stays as it was typed or read: its limits only guide the operator, and the
+    // procedures judge or refuse the value itself.
+    SetCtrlAttribute(VP, VP_VAL_1, ATTR_CHECK_RANGE, VAL_IGNORE);
+    SetCtrlAttribute(VP, VP_VAL_2, ATTR_CHECK_RANGE, VAL_IGNORE);
     return true;
 }
 

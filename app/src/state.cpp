@@ -16,6 +16,8 @@ int32_t mezTypes[4];
 double *coeffRec;
 double zeroU1, zeroU2;
 double coeffWork[kCoeffCount];
+uint32_t coeffRecSerial;
+uint32_t coeffWorkSerial;
 
 int32_t measKind;
 double refFreq;

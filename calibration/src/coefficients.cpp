@@ -6,6 +6,7 @@
 #include "trl4/app.h"
 #include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/calibration.h"
 #include "userint.h"
 
 namespace {
@@ -13,6 +14,7 @@ namespace {
 void takeDriverRecord() {
     if (coeffRec == nullptr) return;
     std::memcpy(coeffWork, coeffRec, sizeof coeffWork);
+    coeffWorkSerial = coeffRecSerial;
     ShowCoeffs();
 }
 
@@ -34,6 +36,11 @@ int resetCf(int, int, int event, void *, int, int) {
 
 int writeEEPROM(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT || coeffRec == nullptr) return 0;
+    // Another mezzanine's coefficients, or none read at all, would overwrite this one's own.
+    if (coeffWorkSerial != coeffRecSerial) {
+        ShowStatusLine(kForeignCoeffs, kStatusRed);
+        return 0;
+    }
     // The generator works with the new coefficients from here on, even if storing them fails.
     std::memcpy(coeffRec, coeffWork, sizeof coeffWork);
     if (CheckDrvStatus(ksptrl4_writeFlash(generatorSession)) < 0) return 0;

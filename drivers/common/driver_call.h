@@ -30,15 +30,21 @@ class Call {
   public:
     Call(const char *name, std::string args) : name_(name), args_(std::move(args)) {}
 
-    // Status the operation must return at once (bench refused, injected fault), or 0.
+    // Status the operation must return at once (bench refused, injected error), or 0. An
+    // injected warning does not stop the operation: it does its work and answers the warning,
+    // as a driver's warning does.
     int32_t enter(bool evenWithoutBench = false) {
         if (!evenWithoutBench && !trl4sim::current()) return VI_ERROR_SYSTEM_ERROR;
-        return trl4sim::injectedFault(name_);
+        const int32_t injected = trl4sim::injectedFault(name_);
+        if (injected <= 0) return injected;
+        warning_ = injected;
+        return 0;
     }
 
     void out(const std::string &text) { out_ += " " + text; }
 
     int32_t done(int32_t status) {
+        if (status == 0) status = warning_;
         trl4sim::traceCall(name_, args_, status, out_);
         return status;
     }
@@ -47,6 +53,7 @@ class Call {
     const char *name_;
     std::string args_;
     std::string out_;
+    int32_t warning_ = 0;
 };
 
 // Runs body (returning a status) so that nothing it throws leaves the C interface; args

@@ -42,6 +42,7 @@ int32_t setUpSession(uint32_t waveformMemory) {
         [&] { return ksptrl4_get_attribute(s, KSPTRL4_ATTR_OFFSET_CH2, &offset2); });
     if (status < 0) return status;
     coeffRec = block;
+    ++coeffRecSerial;
     zeroU1 = offset1;
     zeroU2 = offset2;
     return 0;
@@ -114,11 +115,12 @@ int selMezonin(int panel, int, int event, void *, int, int) {
     const int32_t initStatus = ksptrl4_init(resource, 1, 1, &session);
     if (initStatus != 0) MessagePopup("", kInitFailed);
     generatorSession = initStatus < 0 ? 0 : session;
-    if (ksptrl4_connect(generatorSession, carrierSession, position, 1, 1) != 0) {
-        MessagePopup("", kInitFailed);
-        // A session that drives no mezzanine would fail every later call: demo mode instead.
-        if (generatorSession != 0 && ksptrl4_close(generatorSession) >= 0) generatorSession = 0;
-    }
+    const int32_t connectStatus = ksptrl4_connect(generatorSession, carrierSession, position, 1, 1);
+    if (connectStatus != 0) MessagePopup("", kInitFailed);
+    // A session that drives no mezzanine would fail every later call: demo mode instead. A
+    // warning is no failure: the session drives its mezzanine.
+    if (connectStatus < 0 && generatorSession != 0 && ksptrl4_close(generatorSession) >= 0)
+        generatorSession = 0;
 
     if (carrierSession != 0) {
         mezNum = position;

@@ -256,8 +256,11 @@ Meter meter(const Node &node) {
             m.fault = MeterFault::ErrorReply;
         } else if (f == "overload") {
             m.fault = MeterFault::Overload;
+        } else if (f == "negative") {
+            m.fault = MeterFault::Negative;
         } else {
-            fail(*n, "meter fault must be none, no-answer, error or overload, not " + inQuotes(f));
+            fail(*n, "meter fault must be none, no-answer, error, overload or negative, not " +
+                         inQuotes(f));
         }
     }
     return m;

@@ -95,10 +95,13 @@ std::string measure(const Resource &resource, MeterState &s, const scpi::Unit &u
         case MeterFault::Overload:
             return number(kOverload) + "\n";
         case MeterFault::None:
+        case MeterFault::Negative:
             break;
     }
     const double value = inputValue(m, m.inputs[static_cast<size_t>(input - 1)]);
-    return number(value * (1.0 + m.accuracy * noise(m.seed, s.readings++))) + "\n";
+    const double read = value * (1.0 + m.accuracy * noise(m.seed, s.readings++));
+    // A meter wired with its leads crossed, or reading the wrong quantity.
+    return number(m.fault == MeterFault::Negative ? -read : read) + "\n";
 }
 
 }  // namespace

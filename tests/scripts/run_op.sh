@@ -19,11 +19,14 @@
 #   --shots DIR         folder for the script's pictures (created), handed to p_trl4
 #   --locale NAME       LANG=LC_ALL=NAME; missing, it skips (77) or, required, fails
 #   --meters TEXT       write TEXT as the user's meter assignment before the run
+#   --file NAME REGEX   the file NAME the run left in WORKDIR must match REGEX
+#   --file-not NAME REGEX  it must not (a missing file matches nothing)
 set -u
 exe=$1 script=$2 workdir=$3 expected=$4
 shift 4
 bench="" view=headless libname=libksptrl4_math.so
 stdout_res="" stdout_not="" no_stdout=0 shots="" trace="" trace_file=""
+file_res="" file_not=""
 rm -rf "$workdir" && mkdir -p "$workdir/state" || exit 1
 while [ $# -gt 0 ]; do
     case $1 in
@@ -64,6 +67,10 @@ $2"; shift 2 ;;
         shift 2 ;;
     --uir) printf '%s\n' "$2" >"$workdir/p_trl4.uir"; shift 2 ;;
     --meters) mkdir -p "$workdir/config" && printf "$2\n" >"$workdir/config/meters.yaml"; shift 2 ;;
+    --file) file_res="$file_res
+$2	$3"; shift 3 ;;
+    --file-not) file_not="$file_not
+$2	$3"; shift 3 ;;
     --) shift; break ;;
     *) echo "unknown option $1" >&2; exit 1 ;;
     esac
@@ -139,5 +146,19 @@ if [ -n "$trace_file" ]; then
         fail=1
     fi
 fi
+printf '%s\n' "$file_res" | while IFS='	' read -r name re; do
+    [ -z "$name" ] && continue
+    if ! grep -Eq -- "$re" "$name" 2>/dev/null; then
+        echo "FAIL: $name does not match: $re" >&2
+        echo x >>fail.flag
+    fi
+done
+printf '%s\n' "$file_not" | while IFS='	' read -r name re; do
+    [ -z "$name" ] && continue
+    if grep -Eq -- "$re" "$name" 2>/dev/null; then
+        echo "FAIL: $name matches what it must not: $re" >&2
+        echo x >>fail.flag
+    fi
+done
 [ -f fail.flag ] && fail=1
 exit $fail

@@ -26,6 +26,13 @@ constexpr const char *kFaultBench = R"(resources:
      meter: {kind: ac-voltmeter, fault: overload, inputs: [{carrier: "VXI0::24::INSTR"}]}}
   - {name: "GPIB0::4::INSTR", interface: GPIB, idn: "V,ELSEWHERE\n",
      meter: {kind: ac-voltmeter, inputs: [{carrier: "VXI0::24::INSTR", position: 2}]}}
+  - {name: "GPIB0::5::INSTR", interface: GPIB, idn: "V,CROSSED\n",
+     meter: {kind: ac-voltmeter, fault: negative, inputs: [{carrier: "VXI0::24::INSTR"}]}}
+  - {name: "GPIB0::6::INSTR", interface: GPIB, idn: "V-FIRST\n",
+     meter: {kind: ac-voltmeter, inputs: [{carrier: "VXI0::24::INSTR", channel: 1}]}}
+  - {name: "GPIB0::7::INSTR", interface: GPIB, idn: "V-SECOND\n",
+     meter: {kind: ac-voltmeter, accuracy: 0.001, seed: 3,
+             inputs: [{carrier: "VXI0::24::INSTR", channel: 2}]}}
 )";
 
 // 9:05:07 on 6 December 2026, so that two runs write the same protocol.
@@ -101,7 +108,7 @@ TEST_F(Meters, MeasureFillsBothFieldsOrNothingAndSaysWhy) {
          "Измерительный прибор GPIB0::2::INSTR: ошибка -230,\"Data corrupt or "
          "stale\""},
         {"GPIB0::3::INSTR", "Измерительный прибор GPIB0::3::INSTR: перегрузка"},
-        {"GPIB0::4::INSTR", "Канал 1: измерено 0, допустимо от 8 до 12"},
+        {"GPIB0::5::INSTR", "Измерительный прибор GPIB0::5::INSTR: отрицательное показание -"},
         {"GPIB0::9::INSTR", "Измерительный прибор GPIB0::9::INSTR не найден"},
     };
     for (const auto &[meter, reason] : faults) {
@@ -110,12 +117,25 @@ TEST_F(Meters, MeasureFillsBothFieldsOrNothingAndSaysWhy) {
         SetupUPoint(10.0);
         ShowStatusLine("", kStatusWhite);
         commit(vpMeasure, VP, VP_MEASURE);
-        EXPECT_EQ(statusLine(), reason);
+        EXPECT_EQ(statusLine().substr(0, std::strlen(reason)), reason);
         EXPECT_TRUE(statusRed()) << meter;
         EXPECT_EQ(field(VP_VAL_1), 10.0) << meter;
         EXPECT_EQ(field(VP_VAL_2), 10.0) << meter;
         RemovePopup(0);
     }
+
+    // Far outside the field's limits is still a reading: it goes in as read, for the procedure
+    // to judge, and says nothing against the meter.
+    assignAll("", "");
+    std::strcpy(meterRsrc[0], "GPIB0::4::INSTR");  // wired to the stopped position 2: 0 V
+    SetupUPoint(10.0);
+    ShowStatusLine("", kStatusWhite);
+    commit(vpMeasure, VP, VP_MEASURE);
+    EXPECT_EQ(statusLine(), "");
+    EXPECT_EQ(field(VP_VAL_1), 0.0);
+    EXPECT_EQ(field(VP_VAL_2), 10.0);
+    EXPECT_EQ(ReadingSource(1), "GPIB0::4::INSTR");
+    RemovePopup(0);
 }
 
 TEST_F(Meters, AssignmentIsKeptPerUserAndAMeterThatIsGoneIsShownMissing) {
@@ -220,6 +240,49 @@ TEST_F(Meters, AFailedReadingStopsTheUnattendedProcedureWithNothingRecorded) {
     EXPECT_EQ(count(viewer(), "норма"), 0u);
     EXPECT_FALSE(trl4sim::readMeter("VXI0::24::INSTR", 1, 1).has_value());
     EXPECT_EQ(rows(dir / "stop.log.csv").size(), 0u);
+}
+
+TEST_F(Meters, EachChannelIsCreditedToWhoeverGaveItsReading) {
+    ASSERT_TRUE(trl4sim::installBenchText(kFaultBench));
+    openSession();
+    commitFileName((dir / "who.log").string());
+    calibrMode = 0;
+    // Fields of a row: reading, then read_by, of channel 1 and of channel 2.
+    const auto credited = [&](std::size_t row) {
+        std::vector<std::string> f;
+        std::stringstream cells(rows(dir / "who.log.csv").at(row));
+        for (std::string cell; std::getline(cells, cell, ',');)
+            f.push_back(cell);
+        return std::vector<std::string>{f.at(8), f.at(12), f.at(13), f.at(17)};
+    };
+    const auto point = [&](const char *first, const char *second, const char *typedSecond) {
+        assignAll("", "");
+        std::strcpy(meterRsrc[0], first);
+        std::strcpy(meterRsrc[1], second);
+        CheckMeterSettings();
+        povNominal = 10.0;
+        SetupUPoint(povNominal);
+        commit(vpMeasure, VP, VP_MEASURE);
+        if (typedSecond != nullptr) SetCtrlVal(VP, VP_VAL_2, std::stod(typedSecond));
+        commit(vpOk, VP, VP_OK_3);
+    };
+    // Two meters: each channel names its own, with its own reading.
+    point("GPIB0::6::INSTR", "GPIB0::7::INSTR", nullptr);
+    std::vector<std::string> row = credited(0);
+    EXPECT_EQ(row[1], "V-FIRST");
+    EXPECT_EQ(row[3], "V-SECOND");
+    EXPECT_NE(row[0], row[2]);  // the second meter's noise: not the first one's reading
+    // A meter on one channel and a value typed on the other.
+    point("", "GPIB0::7::INSTR", nullptr);
+    row = credited(1);
+    EXPECT_EQ(row[0], "10");
+    EXPECT_EQ(row[1], "typed");
+    EXPECT_EQ(row[3], "V-SECOND");
+    point("GPIB0::6::INSTR", "", "9.9991");
+    row = credited(2);
+    EXPECT_EQ(row[1], "V-FIRST");
+    EXPECT_EQ(row[2], "9.9991");
+    EXPECT_EQ(row[3], "typed");
 }
 
 }  // namespace

@@ -119,6 +119,10 @@ MeterReadingResult ReadAssignedMeter(int kind, int channel) {
             text("Измерительный прибор %s: непонятный ответ \"%s\"", resource, reply.c_str());
     } else if (std::fabs(value) >= kOverload) {
         r.failure = text("Измерительный прибор %s: перегрузка", resource);
+    } else if (value < 0) {
+        // An amplitude or a frequency is never negative: the meter is not measuring this output.
+        r.failure =
+            text("Измерительный прибор %s: отрицательное показание %s", resource, reply.c_str());
     } else {
         r.ok = true;
         r.value = kind == 0 ? value * std::sqrt(2.0) : value;
@@ -127,47 +131,90 @@ MeterReadingResult ReadAssignedMeter(int kind, int channel) {
     return r;
 }
 
-bool FillReadingsFromMeters() {
+namespace {
+
+// The names of the four readings as the meters' dialog gives them.
+constexpr const char *kRoleNames[kMeterRoles] = {"Амплитуда, канал 1", "Амплитуда, канал 2",
+                                                 "Частота, канал 1", "Частота, канал 2"};
+
+// The meters' own last failure on the status line: their later success may clear it, and
+// nothing else that the line shows.
+std::string g_failureShown;
+
+void showFailure(const std::string &failure) {
+    ShowStatusLine(failure.c_str(), kStatusRed);
+    g_failureShown = failure;
+}
+
+void clearOwnFailure() {
+    char shown[1024] = "";
+    GetCtrlVal(MP, MP_ERROR_MESSAGE, shown, sizeof shown);
+    if (!g_failureShown.empty() && g_failureShown == shown) DefaultCtrl(MP, MP_ERROR_MESSAGE);
+    g_failureShown.clear();
+}
+
+int fieldOf(int channel) {
+    return channel == 1 ? VP_VAL_1 : VP_VAL_2;
+}
+
+bool fieldShown(int channel) {
+    int visible = 1;
+    GetCtrlAttribute(VP, fieldOf(channel), ATTR_VISIBLE, &visible);
+    return visible != 0;
+}
+
+}  // namespace
+
+std::string UnassignedMeters(int kind, int channels) {
+    std::string names;
+    for (int channel = 1; channel <= channels; ++channel) {
+        const int role = MeterRole(kind, channel);
+        if (meterRsrc[role][0] != '\0') continue;
+        names += names.empty() ? "«" : ", «";
+        names += kRoleNames[role];
+        names += "»";
+    }
+    return names.empty() ? names : "Не назначен измерительный прибор для показаний: " + names;
+}
+
+std::string FillReadingsFromMeters(bool everyShownField) {
+    if (everyShownField) {
+        const std::string unassigned = UnassignedMeters(measKind, fieldShown(2) ? 2 : 1);
+        if (!unassigned.empty()) {
+            showFailure(unassigned);
+            return unassigned;
+        }
+    }
     std::array<MeterReadingResult, 2> readings;
     bool any = false;
     for (int channel = 1; channel <= 2; ++channel) {
-        const int control = channel == 1 ? VP_VAL_1 : VP_VAL_2;
-        int visible = 1;
-        GetCtrlAttribute(VP, control, ATTR_VISIBLE, &visible);
-        if (visible == 0 || meterRsrc[MeterRole(measKind, channel)][0] == '\0') continue;
+        if (!fieldShown(channel) || meterRsrc[MeterRole(measKind, channel)][0] == '\0') continue;
         MeterReadingResult &r = readings[static_cast<size_t>(channel - 1)];
         r = ReadAssignedMeter(measKind, channel);
-        double low = 0, high = 0;
-        GetCtrlAttribute(VP, control, ATTR_MIN_VALUE, &low);
-        GetCtrlAttribute(VP, control, ATTR_MAX_VALUE, &high);
-        if (r.ok && !(r.value >= low && r.value <= high)) {
-            r.ok = false;
-            r.failure = text("Канал %d: измерено %lg, допустимо от %lg до %lg", channel, r.value,
-                             low, high);
-        }
         if (!r.ok) {
-            ShowStatusLine(r.failure.c_str(), kStatusRed);
-            return false;
+            showFailure(r.failure);
+            return r.failure;
         }
         any = true;
     }
     if (!any) {
-        ShowStatusLine("Не назначен измерительный прибор для этой точки", kStatusRed);
-        return false;
+        const std::string failure = "Не назначен измерительный прибор для этой точки";
+        showFailure(failure);
+        return failure;
     }
     for (int channel = 1; channel <= 2; ++channel) {
         const MeterReadingResult &r = readings[static_cast<size_t>(channel - 1)];
         if (!r.ok) continue;
-        SetCtrlVal(VP, channel == 1 ? VP_VAL_1 : VP_VAL_2, r.value);
+        SetCtrlVal(VP, fieldOf(channel), r.value);
         // What the field holds after its own rounding is what the meter gave.
         Filled &f = g_filled[static_cast<size_t>(channel - 1)];
-        GetCtrlVal(VP, channel == 1 ? VP_VAL_1 : VP_VAL_2, &f.value);
+        GetCtrlVal(VP, fieldOf(channel), &f.value);
         f.fromMeter = true;
         f.identity = meterIdn[MeterRole(measKind, channel)];
         if (f.identity.empty()) f.identity = meterRsrc[MeterRole(measKind, channel)];
     }
-    DefaultCtrl(MP, MP_ERROR_MESSAGE);
-    return true;
+    clearOwnFailure();
+    return {};
 }
 
 std::string ReadingSource(int channel) {
@@ -182,6 +229,6 @@ void ForgetMeterReadings() {
 }
 
 int vpMeasure(int, int, int event, void *, int, int) {
-    if (event == EVENT_COMMIT) FillReadingsFromMeters();
+    if (event == EVENT_COMMIT) FillReadingsFromMeters(false);
     return 0;
 }

@@ -2,6 +2,7 @@
 // end a point for calibration as well as for verification.
 
 #include <span>
+#include <string>
 
 #include "ksptrl4_32.h"
 #include "p_trl4.h"
@@ -49,6 +50,19 @@ void endPoint(int result) {
     RemovePopup(0);
 }
 
+constexpr const char *kGeneratorMayBeOn =
+    "Генератор не остановлен: выход может оставаться включённым";
+
+// An unattended point whose reading failed: the procedure ends here and records nothing more,
+// so the pop-up goes even when the generator will not stop, with both reasons on the line.
+void abandonPoint(const std::string &reason) {
+    if (!stopGenerator()) {
+        const std::string both = reason + "; " + kGeneratorMayBeOn;
+        ShowStatusLine(both.c_str(), kStatusRed);
+    }
+    endPoint(-1);
+}
+
 // Unattended: the assigned meters read the point and it is accepted, unless the operator
 // cancels first. A reading that fails ends the point, its reason on the status line, with
 // nothing recorded.
@@ -57,9 +71,11 @@ bool readAndAccept() {
     // Once round the event loop: the pop-up is seen and "Отмена" can end the procedure.
     if (ProcessSystemEvents() < 0) return false;
     if (vpResult != 0) return vpResult == 1;
-    if (!FillReadingsFromMeters()) {
-        if (stopGenerator()) endPoint(-1);
-        vpResult = -1;
+    // The operator pressed a button whose stop failed: the point is theirs to end now.
+    if (g_stopFailed) return waitForOperator();
+    const std::string failure = FillReadingsFromMeters(true);
+    if (!failure.empty()) {
+        abandonPoint(failure);
         return false;
     }
     vpOk(VP, VP_OK_3, EVENT_COMMIT, nullptr, 0, 0);
@@ -67,12 +83,20 @@ bool readAndAccept() {
     return g_stopFailed ? waitForOperator() : vpResult == 1;
 }
 
-// A full procedure: each point in turn until one cannot be set up or is cancelled.
+// A full procedure: each point in turn until one cannot be set up or is cancelled. Unattended,
+// every reading the pop-up will show needs its meter before any point is set up.
 template <class Setup>
-void verifyAll(std::span<const double> points, Setup setup) {
+void verifyAll(int kind, std::span<const double> points, Setup setup) {
     calibrMode = 0;
     int automatic = 0;
     GetCtrlVal(PP, PP_AUTO, &automatic);
+    if (automatic != 0) {
+        const std::string unassigned = UnassignedMeters(kind, 2);
+        if (!unassigned.empty()) {
+            ShowStatusLine(unassigned.c_str(), kStatusRed);
+            return;
+        }
+    }
     for (const double point : points) {
         povNominal = point;
         if (setup() < 0) return;
@@ -106,12 +130,12 @@ int setupFrequency() {
 }  // namespace
 
 int povUallCB(int, int, int event, void *, int, int) {
-    if (event == EVENT_COMMIT) verifyAll(kAmplitudePoints, setupAmplitude);
+    if (event == EVENT_COMMIT) verifyAll(0, kAmplitudePoints, setupAmplitude);
     return 0;
 }
 
 int povFallCB(int, int, int event, void *, int, int) {
-    if (event == EVENT_COMMIT) verifyAll(kFrequencyPoints, setupFrequency);
+    if (event == EVENT_COMMIT) verifyAll(1, kFrequencyPoints, setupFrequency);
     return 0;
 }
 
@@ -158,7 +182,7 @@ int CancelVP(int, int, int event, void *, int, int) {
             return 0;
         }
         // The operator is never trapped behind a generator that will not stop.
-        ShowStatusLine("Генератор не остановлен: выход может оставаться включённым", kStatusRed);
+        ShowStatusLine(kGeneratorMayBeOn, kStatusRed);
     }
     endPoint(-1);
     return 0;

@@ -34,6 +34,11 @@ inline constexpr int kCoeffCount = 6;
 extern double *coeffRec;
 extern double zeroU1, zeroU2;
 extern double coeffWork[kCoeffCount];
+// Whose coefficients the working copy holds: each driver record a session opening takes gets
+// the next serial, and the working copy carries the serial of the record it was copied from.
+// Only a working copy of the open session's record may be stored in its EEPROM.
+extern uint32_t coeffRecSerial;
+extern uint32_t coeffWorkSerial;
 
 // The pending measuring point and who asked for it.
 extern int32_t measKind;    // 0 amplitude, 1 frequency

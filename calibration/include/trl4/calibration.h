@@ -11,6 +11,8 @@ inline constexpr double kCalibrFrequencyLow = 900.0;
 inline constexpr double kCalibrFrequencyHigh = 1100.0;
 
 inline constexpr const char *kCalibrInputError = "Не верно введены значения при калибровке";
+inline constexpr const char *kForeignCoeffs =
+    "Коэффициенты на экране не от открытого мезонина: запись в EEPROM отменена";
 
 // New coefficients from the readings of VP.VAL_1 and VP.VAL_2 of a confirmed calibration
 // point, computed from the driver's record into the working copy.

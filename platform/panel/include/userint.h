@@ -86,6 +86,10 @@ enum {
     VAL_ENGINEERING_FORMAT = 4,  // exponent a multiple of 3: "25.00E+3"
 };
 
+// What a numeric control does with a value outside its limits: brings it to the nearer limit,
+// or keeps it as given (the limits then only inform).
+enum { VAL_COERCE = 1, VAL_IGNORE = 2 };
+
 // Colours are 0xRRGGBB.
 enum : int {
     VAL_BLACK = 0x000000,
@@ -137,6 +141,7 @@ enum {
     ATTR_MAX_ENTRY_LENGTH = 54,    // int characters (string field), 0 = unlimited
     ATTR_TEXT_FONT = 55,           // text font name
     ATTR_CTRL_INDEX = 56,          // int highlighted item (ring, list box) or page (tab)
+    ATTR_CHECK_RANGE = 57,         // int VAL_COERCE (default) / VAL_IGNORE (numeric)
 };
 
 // ---- Callbacks ------------------------------------------------------------------------

@@ -296,6 +296,20 @@ constexpr AttributeInfo kAttributes[] = {
     {ATTR_MAX_VALUE, "max", Double, false, kNumeric, ReadWrite, false,
      [](const R &s, V &v) -> int { v = s.control->max; return 0; },
      [](S &s, const V &v) -> int { return setLimit(s, v, &Control::max); }},
+    {ATTR_CHECK_RANGE, "range check", Int, false, kNumeric, ReadWrite, false,
+     [](const R &s, V &v) -> int {
+         v = s.control->keepOutOfRange ? VAL_IGNORE : VAL_COERCE;
+         return 0;
+     },
+     [](S &s, const V &v) -> int {
+         const int value = std::get<int>(v);
+         if (value != VAL_COERCE && value != VAL_IGNORE) return UIE_BAD_VALUE;
+         if (!s.control->isNumeric()) return UIE_BAD_ATTRIBUTE;
+         s.control->keepOutOfRange = value == VAL_IGNORE;
+         // Coercing from now on applies to the value held too.
+         s.model.setNumber(s.handle, s.control->id, s.control->number);
+         return 0;
+     }},
     {ATTR_INCR_VALUE, "step", Double, false, kNumeric, ReadWrite, false,
      [](const R &s, V &v) -> int { v = s.control->step; return 0; },
      [](S &s, const V &v) -> int { return setLimit(s, v, &Control::step); }},

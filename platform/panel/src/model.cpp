@@ -251,15 +251,6 @@ int choiceCount(const Control &c) {
     return -1;
 }
 
-double clampToControl(const Control &c, double value) {
-    double lo = std::max(c.min, typeMin(c.type));
-    double hi = std::min(c.max, typeMax(c.type));
-    if (lo > hi) std::swap(lo, hi);
-    value = std::clamp(value, lo, hi);
-    if (c.type != DataType::Double) value = std::nearbyint(value);
-    return value;
-}
-
 int findItem(const Control &c, double number, std::string_view text) {
     for (std::size_t i = 0; i < c.items.size(); ++i) {
         bool same =
@@ -286,6 +277,19 @@ std::vector<std::string> splitLines(std::string_view text) {
 
 }  // namespace
 
+double coerceToControl(const Control &c, double value) {
+    double lo = typeMin(c.type);
+    double hi = typeMax(c.type);
+    if (!c.keepOutOfRange) {
+        lo = std::max(c.min, lo);
+        hi = std::min(c.max, hi);
+    }
+    if (lo > hi) std::swap(lo, hi);
+    value = std::clamp(value, lo, hi);
+    if (c.type != DataType::Double) value = std::nearbyint(value);
+    return value;
+}
+
 int Model::setNumber(int handle, int id, double value) {
     Control *c = control(handle, id);
     if (!c) return panel(handle) ? UIE_BAD_CONTROL : UIE_BAD_PANEL;
@@ -294,7 +298,7 @@ int Model::setNumber(int handle, int id, double value) {
         case Kind::Numeric:
         case Kind::CheckBox:
             if (!c->isNumeric()) return UIE_BAD_VALUE;
-            c->number = clampToControl(*c, value);
+            c->number = coerceToControl(*c, value);
             break;
         case Kind::Ring:
         case Kind::ListBox: {

@@ -415,9 +415,7 @@ bool ScriptRunner::run(const Action &a) {
                         return fail(a, "expected value " + why);
                     // Compared as `set` would write it: clamped, rounded, then shown.
                     Control probe = c;
-                    probe.number = std::clamp(expected, std::max(c.min, typeMin(c.type)),
-                                              std::min(c.max, typeMax(c.type)));
-                    if (c.type != DataType::Double) probe.number = std::nearbyint(probe.number);
+                    probe.number = coerceToControl(c, expected);
                     same = probe.number == c.number || formatValue(probe) == formatValue(c);
                     break;
                 }

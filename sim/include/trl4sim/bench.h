@@ -56,7 +56,7 @@ struct MeterInput {
     int channel = 1;
 };
 enum class MeterKind { AcVoltmeter, FrequencyCounter };
-enum class MeterFault { None, NoAnswer, ErrorReply, Overload };
+enum class MeterFault { None, NoAnswer, ErrorReply, Overload, Negative };
 struct Meter {
     MeterKind kind = MeterKind::AcVoltmeter;
     std::vector<MeterInput> inputs;

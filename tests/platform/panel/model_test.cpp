@@ -84,6 +84,28 @@ TEST_F(ModelTest, TypedNumbersClampToTheLimitsAndTheType) {
     EXPECT_EQ(model.setNumber(main, 4, std::nan("")), UIE_BAD_VALUE);
 }
 
+TEST_F(ModelTest, AFieldThatKeepsValuesBeyondItsLimitsTakesThemAsTyped) {
+    EXPECT_EQ(model.setControlAttribute(main, 3, ATTR_CHECK_RANGE, VAL_IGNORE), 0);
+    panel::AttrValue mode;
+    ASSERT_EQ(model.getControlAttribute(main, 3, ATTR_CHECK_RANGE, panel::AttrType::Int, mode), 0);
+    EXPECT_EQ(std::get<int>(mode), VAL_IGNORE);
+    EXPECT_EQ(model.operatorSetText(main, 3, "15", true), Input::Accepted);
+    EXPECT_EQ(model.control(main, 3)->number, 15.0);
+    EXPECT_EQ(model.operatorSetText(main, 3, "-3", true), Input::Accepted);
+    EXPECT_EQ(model.control(main, 3)->number, -3.0);
+    // New limits leave the value alone; the data type's range still holds.
+    EXPECT_EQ(model.setControlAttribute(main, 3, ATTR_MAX_VALUE, 1.0), 0);
+    EXPECT_EQ(model.control(main, 3)->number, -3.0);
+    EXPECT_EQ(model.setControlAttribute(main, 11, ATTR_CHECK_RANGE, VAL_IGNORE), 0);
+    EXPECT_EQ(model.operatorSetText(main, 11, "1e9", true), Input::Accepted);
+    EXPECT_EQ(model.control(main, 11)->number, 32767.0);
+    // Coercing again brings the value held within the limits at once.
+    EXPECT_EQ(model.setControlAttribute(main, 3, ATTR_CHECK_RANGE, VAL_COERCE), 0);
+    EXPECT_EQ(model.control(main, 3)->number, 0.0);
+    EXPECT_EQ(model.setControlAttribute(main, 3, ATTR_CHECK_RANGE, 7), UIE_BAD_VALUE);
+    EXPECT_EQ(model.setControlAttribute(main, 8, ATTR_CHECK_RANGE, VAL_IGNORE), UIE_BAD_ATTRIBUTE);
+}
+
 TEST_F(ModelTest, TypedTextBeyondTheFieldLengthIsRefusedWhole) {
     std::string why;
     EXPECT_EQ(model.operatorSetText(main, 8, "абвгде", true, &why), Input::TooLong);

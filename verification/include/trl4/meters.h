@@ -14,8 +14,15 @@ struct MeterReadingResult {
 MeterReadingResult ReadAssignedMeter(int kind, int channel);
 
 // Reads every assigned meter of the pending point into the pop-up's fields: all of them or,
-// with the reason on the status line, none. False when nothing was filled.
-bool FillReadingsFromMeters();
+// with the reason on the status line, none. A reading beyond a field's limits is a reading:
+// the procedure judges it. everyShownField: each field the pop-up shows needs its meter (an
+// unattended point). Returns the reason when nothing was filled, else empty. A success clears
+// the status line only of the meters' own earlier failure.
+std::string FillReadingsFromMeters(bool everyShownField);
+
+// Which of the readings of `kind` for channels 1 to `channels` have no meter assigned, as the
+// operator's message; empty when each has one.
+std::string UnassignedMeters(int kind, int channels);
 
 // How the reading of channel 1 or 2 now in VP came to be: the meter's identity when it still
 // holds what the meter gave, else "typed".

@@ -73,6 +73,7 @@ struct Control {
     double min = kNoLowerLimit;
     double max = kNoUpperLimit;
     double step = 1.0;
+    bool keepOutOfRange = false;  // limits only inform: a value beyond them is kept as given
     Format format = Format::Fixed;
     int precision = 2;
     int maxLength = 0;  // string field, characters; 0 = unlimited
@@ -281,6 +282,9 @@ bool parseNumber(std::string_view text, double &value, std::string *error = null
 // Numbers a data type can hold (Short -32768..32767 ...); Double: every finite value.
 double typeMin(DataType type);
 double typeMax(DataType type);
+// A value as the control stores it: brought within its limits (unless it keeps values beyond
+// them) and its data type's range, and whole for integer types.
+double coerceToControl(const Control &control, double value);
 
 // Counts UTF-8 characters (limits on operator-visible texts count characters).
 std::size_t utf8Length(std::string_view text);
