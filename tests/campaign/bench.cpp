@@ -36,23 +36,45 @@ struct Output {
 
 // Calls whose failure a session meets, the generator's and the meters' most often.
 const std::vector<std::string> kCalls = {
-    "ksptrl4_stop",          "ksptrl4_stop",          "ksptrl4_start",
-    "ksptrl4_readFlash",     "ksptrl4_writeFlash",    "ksptrl4_resetCoeff",
-    "ksptrl4_connect",       "ksptrl4_connect",       "ksptrl4_init",
-    "ksptrl4_close",         "ksptrl4_config",        "ksptrl4_setRange",
-    "ksptrl4_setSineFreq",   "ksptrl4_reset",         "ksptrl4_GetRepetParams",
-    "ksptrl4_displacement",  "ksptrl4_get_attribute", "ksptrl4_alloc",
-    "ksptrl4_self_test",     "ksptrl4_setSourceMode", "ksptrl4_setRepetParams",
-    "kspbase_init",          "kspbase_mem_q",         "kspbase_m_type_q",
-    "kspbase_m_get_attribute", "viRead",              "viWrite",
-    "viOpen",                "viFindRsrc",            "viFindNext",
-    "viGetAttribute",        "viSetAttribute",        "viOpenDefaultRM",
+    "ksptrl4_stop",
+    "ksptrl4_stop",
+    "ksptrl4_start",
+    "ksptrl4_readFlash",
+    "ksptrl4_writeFlash",
+    "ksptrl4_resetCoeff",
+    "ksptrl4_connect",
+    "ksptrl4_connect",
+    "ksptrl4_init",
+    "ksptrl4_close",
+    "ksptrl4_config",
+    "ksptrl4_setRange",
+    "ksptrl4_setSineFreq",
+    "ksptrl4_reset",
+    "ksptrl4_GetRepetParams",
+    "ksptrl4_displacement",
+    "ksptrl4_get_attribute",
+    "ksptrl4_alloc",
+    "ksptrl4_self_test",
+    "ksptrl4_setSourceMode",
+    "ksptrl4_setRepetParams",
+    "kspbase_init",
+    "kspbase_mem_q",
+    "kspbase_m_type_q",
+    "kspbase_m_get_attribute",
+    "viRead",
+    "viWrite",
+    "viOpen",
+    "viFindRsrc",
+    "viFindNext",
+    "viGetAttribute",
+    "viSetAttribute",
+    "viOpenDefaultRM",
 };
 // Errors and warnings, the driver's own and VISA's.
 const std::vector<std::string> kErrors = {"0xBFFC0C06", "0xBFFF0015", "0xBFFC0C01",
                                           "0xBFFF0000", "0xBFFC0C0C", "0xBFFC0C03"};
-const std::vector<std::string> kWarnings = {"0x3FFC0C05", "0x3FFC0C04", "0x3FFF0005",
-                                            "0x3FFC0801", "0x3FFF007D"};
+const std::vector<std::string> kWarnings = {"0x3FFC0C05", "0x3FFC0C04", "0x3FFF0005", "0x3FFC0801",
+                                            "0x3FFF007D"};
 
 }  // namespace
 
@@ -65,10 +87,9 @@ BenchFiles randomBench(Rng &rng) {
         if (chance(rng, 0.7)) {
             const int la = 8 * (i + 1) + between(rng, 0, 7);
             name = "VXI0::" + std::to_string(la) + "::INSTR";
-            yaml += "  - {name: \"" + name + "\", interface: VXI, slot: " +
-                    std::to_string(i + 2) + ", manufacturer: 0xE76, mainframe: 0, la: " +
-                    std::to_string(la) + ", model: " + pick(rng, std::vector<std::string>{
-                                                                     "0x10D", "0x155", "0x177"}) +
+            yaml += "  - {name: \"" + name + "\", interface: VXI, slot: " + std::to_string(i + 2) +
+                    ", manufacturer: 0xE76, mainframe: 0, la: " + std::to_string(la) +
+                    ", model: " + pick(rng, std::vector<std::string>{"0x10D", "0x155", "0x177"}) +
                     ",\n";
         } else {
             const int serial = 2100 + i;
@@ -94,8 +115,8 @@ BenchFiles randomBench(Rng &rng) {
                     num(uniform(rng, -0.002, 0.002)) + ", " + num(uniform(rng, -0.002, 0.002)) +
                     "]";
             if (chance(rng, 0.75)) {
-                yaml += ", eeprom: [0, " + num(8388607.0 * (1 + uniform(rng, -0.01, 0.01))) +
-                        ", " + num(8388607.0 * (1 + uniform(rng, -0.01, 0.01))) + ", 0, 0, " +
+                yaml += ", eeprom: [0, " + num(8388607.0 * (1 + uniform(rng, -0.01, 0.01))) + ", " +
+                        num(8388607.0 * (1 + uniform(rng, -0.01, 0.01))) + ", 0, 0, " +
                         num(1 + uniform(rng, -1e-4, 1e-4)) + "]";
             }
             if (chance(rng, 0.1))
@@ -129,11 +150,14 @@ BenchFiles randomBench(Rng &rng) {
                      ", channel: 2}";
         }
         std::string fault = "none";
-        if (chance(rng, 0.15)) fault = pick(rng, std::vector<std::string>{"no-answer", "error", "overload"});
-        yaml += "\n     meter: {kind: " + std::string(voltmeter ? "ac-voltmeter" : "frequency-counter") +
-                ", inputs: [" + inputs + "], accuracy: " +
-                pick(rng, std::vector<std::string>{"0", "0.00002", "0.001", "0.05"}) +
-                ", seed: " + std::to_string(between(rng, 1, 1000)) + ", fault: " + fault + "}}\n";
+        if (chance(rng, 0.15))
+            fault =
+                pick(rng, std::vector<std::string>{"no-answer", "error", "overload", "negative"});
+        yaml +=
+            "\n     meter: {kind: " +
+            std::string(voltmeter ? "ac-voltmeter" : "frequency-counter") + ", inputs: [" + inputs +
+            "], accuracy: " + pick(rng, std::vector<std::string>{"0", "0.00002", "0.001", "0.05"}) +
+            ", seed: " + std::to_string(between(rng, 1, 1000)) + ", fault: " + fault + "}}\n";
     }
 
     const int faults = pick(rng, std::vector<int>{0, 0, 1, 1, 1, 2, 2, 3});

@@ -98,8 +98,8 @@ std::string tail(const std::string &text, size_t lines) {
         script += line + "\n";
     writeFile(dir / "session.op", script);
     std::string out = "stats\t" + std::to_string(r.actions) + " actions, " +
-                      std::to_string(r.points) + " points set up, " +
-                      std::to_string(r.recorded) + " rows recorded\n";
+                      std::to_string(r.points) + " points set up, " + std::to_string(r.recorded) +
+                      " rows recorded\n";
     for (const campaign::Violation &v : r.violations)
         out += "violation\t" + v.invariant + "\t" + v.detail + "\n";
     writeFile(dir / "result.txt", out);
@@ -149,11 +149,13 @@ bool runSeed(uint64_t seed, const Options &options, const fs::path &base) {
         at = end;
     }
     const std::string errors = tail(readFile(dir / "program.err"), 30);
-    if (!errors.empty()) std::printf("  program's standard error, last lines:\n%s\n", errors.c_str());
+    if (!errors.empty())
+        std::printf("  program's standard error, last lines:\n%s\n", errors.c_str());
     std::printf("  last actions:\n%s", tail(readFile(dir / "session.op"), 25).c_str());
-    std::printf("  kept in %s (bench.yaml, settings/meters.yaml, session.op); again: "
-                "trl4_campaign --seeds %llu\n",
-                dir.c_str(), static_cast<unsigned long long>(seed));
+    std::printf(
+        "  kept in %s (bench.yaml, settings/meters.yaml, session.op); again: "
+        "trl4_campaign --seeds %llu\n",
+        dir.c_str(), static_cast<unsigned long long>(seed));
     std::fflush(stdout);
     return false;
 }
@@ -184,10 +186,9 @@ int main(int argc, char **argv) {
         }
     }
     if (options.seeds.empty()) options.seeds = {1};
-    const fs::path base = options.keep.empty()
-                              ? fs::temp_directory_path() /
-                                    ("trl4-campaign-" + std::to_string(getpid()))
-                              : fs::absolute(options.keep);
+    const fs::path base = options.keep.empty() ? fs::temp_directory_path() /
+                                                     ("trl4-campaign-" + std::to_string(getpid()))
+                                               : fs::absolute(options.keep);
     const auto start = std::chrono::steady_clock::now();
     int passed = 0, failed = 0;
     for (const uint64_t seed : options.seeds) {
@@ -201,7 +202,7 @@ int main(int argc, char **argv) {
     if (failed == 0 && options.keep.empty()) fs::remove_all(base, ec);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("campaign: %d sessions in %.0f s\n%d passed, %d failed\n", passed + failed,
-                seconds, passed, failed);
+    std::printf("campaign: %d sessions in %.0f s\n%d passed, %d failed\n", passed + failed, seconds,
+                passed, failed);
     return failed == 0 ? 0 : 1;
 }

@@ -96,7 +96,9 @@ class Harness {
         }
         result.violations.push_back({invariant, detail});
     }
-    double uniform(double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng_); }
+    double uniform(double a, double b) {
+        return std::uniform_real_distribution<double>(a, b)(rng_);
+    }
     bool chance(double p) { return uniform(0, 1) < p; }
     int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
 
@@ -225,8 +227,8 @@ void Harness::meterAnswered(const trl4sim::MeterAnswer &answer) {
     const bool one = lower(assigned_[first]) == lower(name);
     const bool two = lower(assigned_[first + 1]) == lower(name);
     for (size_t c = 0; c < 2; ++c) {
-        const bool asked = c == 0 ? one && (!two || answer.input == 1)
-                                  : two && (!one || answer.input == 2);
+        const bool asked =
+            c == 0 ? one && (!two || answer.input == 1) : two && (!one || answer.input == 2);
         if (!asked) continue;
         Offer offer{value, {assigned_[first + c], name}};
         if (m && !m->identity.empty()) offer.readBy.push_back(m->identity);
@@ -254,6 +256,14 @@ void Harness::popupChanged(panel::Model &model, int panel, bool installed) {
     std::array<std::vector<FieldState>, 2> fields;
     fields[0].push_back({{v1 ? v1->number : 0, {"typed"}}, true});
     fields[1].push_back({{v2 ? v2->number : 0, {"typed"}}, true});
+    char line[160];
+    std::snprintf(line, sizeof line, "# point %zu set up: %s %.17g, %s, outputs of %s",
+                  points_.size() + 1, point.kind == 0 ? "amplitude" : "frequency", point.nominal,
+                  point.calibration  ? "calibration"
+                  : point.unattended ? "unattended"
+                                     : "typed",
+                  point.mezzanine.empty() ? "none" : point.mezzanine.c_str());
+    note(line);
     points_.push_back(point);
     fields_.push_back(fields);
     pointOpen_ = true;
@@ -277,7 +287,8 @@ void Harness::checkEeprom() {
     for (const auto &[resource, position] : mezzanines_) {
         const trl4sim::Resource *r = trl4sim::findResource(*bench, resource);
         trl4sim::Coefficients block{};
-        if (r == nullptr || trl4sim::readEeprom(*r, position, block) != trl4sim::EepromState::Stored)
+        if (r == nullptr ||
+            trl4sim::readEeprom(*r, position, block) != trl4sim::EepromState::Stored)
             continue;
         Violation v;
         if (!eeprom_.observe(resource + "/" + std::to_string(position), block, points_, v))
@@ -303,8 +314,8 @@ std::string Harness::typedValue(double nominal, int kind, bool calibration) {
     double v = nominal;
     const int form = below(20);
     if (form < 12) {
-        static const double deltas[] = {0,     1e-5,  -1e-5, 1e-4, -1e-4, 2e-4, -3e-4,
-                                        1e-3,  -1e-3, 0.01,  -0.01, 0.1,  -0.15, 0.19,
+        static const double deltas[] = {0,     1e-5,  -1e-5, 1e-4,  -1e-4, 2e-4,  -3e-4,
+                                        1e-3,  -1e-3, 0.01,  -0.01, 0.1,   -0.15, 0.19,
                                         -0.19, 0.25,  -0.25, 0.5,   2.0};
         v = nominal * (1 + deltas[below(static_cast<int>(std::size(deltas)))]);
     } else if (form < 14 && calibration) {
@@ -339,8 +350,8 @@ std::string Harness::typedValue(double nominal, int kind, bool calibration) {
 
 std::string Harness::fileName() {
     static const char *const names[] = {
-        "trl4.log", "p1.log", "p2.log", "протокол.log", "a,\"b\".log", "nodir/x.log", ".",
-        "sub",      "",       "/proc/trl4.log"};
+        "trl4.log", "p1.log", "p2.log", "протокол.log",  "a,\"b\".log", "nodir/x.log",
+        ".",        "sub",    "",       "/proc/trl4.log"};
     std::string name = names[below(static_cast<int>(std::size(names)))];
     if (chance(0.03)) name = std::string(300, 'x') + ".log";
     if (name == "sub") fs::create_directories("sub");
@@ -350,19 +361,44 @@ std::string Harness::fileName() {
 // Weights of what a person does, by control; anything else shown and enabled is 0.5.
 double weight(const std::string &name) {
     static const std::map<std::string, double> weights = {
-        {"VP.OK_3", 6},           {"VP.COMMANDBUTTON_2", 1.5}, {"VP.VAL_1", 5},
-        {"VP.VAL_2", 5},          {"VP.MEASURE", 4},           {"CP.START_U", 3},
-        {"CP.START_F", 3},        {"CP.READ_EEPROM", 2},       {"CP.WRITE_EEPROM", 3},
-        {"CP.RESET_CF", 1},       {"PP.U_ALL", 2},             {"PP.F_ALL", 2},
-        {"PP.SET_U", 1.5},        {"PP.SET_U_2", 1.5},         {"PP.AUTO", 1.5},
-        {"PP.FILE_NAME", 1.5},    {"PP.BROWSE", 0.5},          {"PP.SHOW_LOG", 0.3},
-        {"MP.TAB", 3},            {"MP.MEZ_NUM", 1.5},         {"MP.MEZ_SELECT", 0.7},
-        {"MP.ERROR_MESSAGE_OK", 2}, {"MP.CALIBR", 1},          {"MP.SELFTEST", 0.3},
-        {"MP.RESET", 0.5},        {"MP.COMMANDBUTTON", 0.2},   {"MP.METERS", 0.7},
-        {"MP.ABOUT", 0.2},        {"MP.MP_EXIT", 0.15},        {"MI.CLOSE", 1.5},
-        {"SI.LIST", 2},           {"SI.OK", 2},                {"SI.CANCEL", 0.3},
-        {"EXIT_POPUP.EXIT_YES", 1}, {"EXIT_POPUP.EXIT_NO", 1}, {"ABOUT.COMMANDBUTTON", 3},
-        {"ST.CLOSE", 3},          {"CHLP.COMMANDBUTTON_2", 3},
+        {"VP.OK_3", 6},
+        {"VP.COMMANDBUTTON_2", 1.5},
+        {"VP.VAL_1", 5},
+        {"VP.VAL_2", 5},
+        {"VP.MEASURE", 4},
+        {"CP.START_U", 3},
+        {"CP.START_F", 3},
+        {"CP.READ_EEPROM", 2},
+        {"CP.WRITE_EEPROM", 3},
+        {"CP.RESET_CF", 1},
+        {"PP.U_ALL", 2},
+        {"PP.F_ALL", 2},
+        {"PP.SET_U", 1.5},
+        {"PP.SET_U_2", 1.5},
+        {"PP.AUTO", 1.5},
+        {"PP.FILE_NAME", 1.5},
+        {"PP.BROWSE", 0.5},
+        {"PP.SHOW_LOG", 0.3},
+        {"MP.TAB", 3},
+        {"MP.MEZ_NUM", 1.5},
+        {"MP.MEZ_SELECT", 0.7},
+        {"MP.ERROR_MESSAGE_OK", 2},
+        {"MP.CALIBR", 1},
+        {"MP.SELFTEST", 0.3},
+        {"MP.RESET", 0.5},
+        {"MP.COMMANDBUTTON", 0.2},
+        {"MP.METERS", 0.7},
+        {"MP.ABOUT", 0.2},
+        {"MP.MP_EXIT", 0.15},
+        {"MI.CLOSE", 1.5},
+        {"SI.LIST", 2},
+        {"SI.OK", 2},
+        {"SI.CANCEL", 0.3},
+        {"EXIT_POPUP.EXIT_YES", 1},
+        {"EXIT_POPUP.EXIT_NO", 1},
+        {"ABOUT.COMMANDBUTTON", 3},
+        {"ST.CLOSE", 3},
+        {"CHLP.COMMANDBUTTON_2", 3},
     };
     const auto it = weights.find(name);
     return it != weights.end() ? it->second : 0.5;
@@ -410,12 +446,12 @@ bool Harness::perform(panel::Model &model, int panel, const panel::Control &c) {
             std::string text;
             if (name == "VP.VAL_1" || name == "VP.VAL_2") {
                 const Point *pt = pointOpen_ ? &points_.back() : nullptr;
-                text = typedValue(pt ? pt->nominal : 10.0, pt ? pt->kind : 0,
-                                  pt && pt->calibration);
+                text =
+                    typedValue(pt ? pt->nominal : 10.0, pt ? pt->kind : 0, pt && pt->calibration);
             } else {
-                static const char *const values[] = {"10", "5", "0.01", "1", "0.5", "0", "-1",
-                                                     "11", "25000", "1000", "96000", "96001",
-                                                     "1e9", "2,5", "abc"};
+                static const char *const values[] = {"10",    "5",     "0.01", "1",     "0.5",
+                                                     "0",     "-1",    "11",   "25000", "1000",
+                                                     "96000", "96001", "1e9",  "2,5",   "abc"};
                 text = values[below(static_cast<int>(std::size(values)))];
             }
             in = model.operatorSetText(panel, id, text, true);
@@ -458,14 +494,15 @@ bool Harness::perform(panel::Model &model, int panel, const panel::Control &c) {
         }
         case panel::Kind::Ring:
         case panel::Kind::Tab: {
-            const int count = static_cast<int>(c.kind == panel::Kind::Tab ? c.pages.size()
-                                                                          : c.items.size());
+            const int count =
+                static_cast<int>(c.kind == panel::Kind::Tab ? c.pages.size() : c.items.size());
             if (count == 0) return false;
             const int index = below(count);
-            std::string label = c.kind == panel::Kind::Ring ? c.items[static_cast<size_t>(index)].label
-                                                            : std::string();
-            const double value = c.kind == panel::Kind::Ring ? c.items[static_cast<size_t>(index)].number
-                                                             : index;
+            std::string label = c.kind == panel::Kind::Ring
+                                    ? c.items[static_cast<size_t>(index)].label
+                                    : std::string();
+            const double value =
+                c.kind == panel::Kind::Ring ? c.items[static_cast<size_t>(index)].number : index;
             in = model.operatorSelect(panel, id, index);
             if (in != panel::Input::Accepted) break;
             char text[32];
@@ -505,7 +542,7 @@ bool Harness::perform(panel::Model &model, int panel, const panel::Control &c) {
 // Ends the session as a person would: the pending pop-up cancelled, the dialogs closed, then
 // the exit and its question answered "yes".
 bool Harness::wrapUp(panel::Model &model) {
-    static const char *const order[] = {"VP.COMMANDBUTTON_2", "MI.CLOSE", "SI.CANCEL", "ST.CLOSE",
+    static const char *const order[] = {"VP.COMMANDBUTTON_2",  "MI.CLOSE",  "SI.CANCEL", "ST.CLOSE",
                                         "EXIT_POPUP.EXIT_YES", "MP.MP_EXIT"};
     for (const char *target : order) {
         const std::string full(target);
@@ -572,8 +609,8 @@ void Harness::pump(panel::Model &model) {
     if (result.actions >= budget_) {
         if (++wrapUpPasses_ > 2000) {
             violation("the operator can end the session", "still running " +
-                                                               std::to_string(wrapUpPasses_) +
-                                                               " passes after the session's end");
+                                                              std::to_string(wrapUpPasses_) +
+                                                              " passes after the session's end");
             finish(-1);
             std::fflush(nullptr);
             std::_Exit(1);

@@ -1,5 +1,6 @@
 #include "records.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -157,44 +158,104 @@ std::array<std::string, 2> protocolPoint(double X, double T, double m1, double m
     return {first, second};
 }
 
+namespace {
+
+// Assigns entries to points in their order, as many as can be (a longest common subsequence):
+// an entry no point allows then stands out instead of pushing the others off their points.
+// Returns each entry's point, or -1.
+std::vector<int> align(const std::vector<std::vector<char>> &fits, size_t points) {
+    const size_t rows = fits.size();
+    std::vector<std::vector<int>> best(rows + 1, std::vector<int>(points + 1, 0));
+    for (size_t r = rows; r-- > 0;) {
+        for (size_t p = points; p-- > 0;) {
+            int b = std::max(best[r + 1][p], best[r][p + 1]);
+            if (fits[r][p]) b = std::max(b, 1 + best[r + 1][p + 1]);
+            best[r][p] = b;
+        }
+    }
+    std::vector<int> out(rows, -1);
+    size_t r = 0, p = 0;
+    while (r < rows && p < points) {
+        if (fits[r][p] && best[r][p] == 1 + best[r + 1][p + 1]) {
+            out[r++] = static_cast<int>(p++);
+        } else if (best[r][p] == best[r + 1][p]) {
+            ++r;
+        } else {
+            ++p;
+        }
+    }
+    return out;
+}
+
+// The points an unplaced entry lies between: after the last placed before it, before the next.
+std::pair<size_t, size_t> gap(const std::vector<int> &placed, size_t entry, size_t points) {
+    size_t from = 0, to = points;
+    for (size_t r = entry; r-- > 0;) {
+        if (placed[r] >= 0) {
+            from = static_cast<size_t>(placed[r]) + 1;
+            break;
+        }
+    }
+    for (size_t r = entry + 1; r < placed.size(); ++r) {
+        if (placed[r] >= 0) {
+            to = static_cast<size_t>(placed[r]);
+            break;
+        }
+    }
+    return {from, to};
+}
+
+}  // namespace
+
 std::vector<Violation> checkProtocol(const std::vector<Point> &points, std::string_view bytes,
                                      const std::string &name) {
     std::vector<Violation> out;
     const std::vector<std::string> text = lines(bytes);
-    size_t cursor = 0;
+    std::vector<size_t> records;  // line index of each point record
     for (size_t i = 0; i < text.size(); ++i) {
-        if (!pointHead(text[i])) {
-            if (strayNumbers(text[i]))
-                out.push_back({"protocol holds only headers and point records",
-                               name + " line " + std::to_string(i + 1) + ": '" + text[i] + "'"});
-            continue;
+        if (pointHead(text[i])) {
+            records.push_back(i++);
+        } else if (strayNumbers(text[i])) {
+            out.push_back({"protocol holds only headers and point records",
+                           name + " line " + std::to_string(i + 1) + ": '" + text[i] + "'"});
         }
-        const std::string second = i + 1 < text.size() ? text[i + 1] : std::string();
-        bool found = false;
-        const Point *nearest = nullptr;
-        for (size_t j = cursor; j < points.size() && !found; ++j) {
+    }
+    const auto second = [&](size_t i) { return i + 1 < text.size() ? text[i + 1] : std::string(); };
+    std::vector<std::vector<char>> fits(records.size(), std::vector<char>(points.size(), 0));
+    for (size_t r = 0; r < records.size(); ++r) {
+        for (size_t j = 0; j < points.size(); ++j) {
             const Point &p = points[j];
             if (p.calibration) continue;
             const double T = tolerance(p.kind, p.nominal);
-            if (protocolPoint(p.nominal, T, 0, 0)[0] != text[i]) continue;
-            if (nearest == nullptr) nearest = &p;
+            if (protocolPoint(p.nominal, T, 0, 0)[0] != text[records[r]]) continue;
             for (const Offer &a : p.offers[0]) {
                 for (const Offer &b : p.offers[1]) {
-                    if (!found && protocolPoint(p.nominal, T, a.value, b.value)[1] == second) {
-                        found = true;
-                        cursor = j + 1;
-                    }
+                    if (protocolPoint(p.nominal, T, a.value, b.value)[1] == second(records[r]))
+                        fits[r][j] = 1;
                 }
             }
         }
-        if (!found) {
-            out.push_back(
-                {"protocol point holds readings typed or measured for it, judged by "
-                 "the formulas",
-                 name + " line " + std::to_string(i + 1) + ": '" + text[i] + "' / '" + second +
-                     "'; " + (nearest ? showOffers(*nearest) : "no such point was offered")});
+    }
+    const std::vector<int> placed = align(fits, points.size());
+    for (size_t r = 0; r < records.size(); ++r) {
+        if (placed[r] >= 0) continue;
+        const size_t i = records[r];
+        const auto [from, to] = gap(placed, r, points.size());
+        std::string candidates;
+        int shown = 0;
+        for (size_t j = from; j < to; ++j) {
+            if (!points[j].calibration &&
+                protocolPoint(points[j].nominal, tolerance(points[j].kind, points[j].nominal), 0,
+                              0)[0] == text[i] &&
+                ++shown <= 3)
+                candidates +=
+                    "point " + std::to_string(j + 1) + ": " + showOffers(points[j]) + "; ";
         }
-        ++i;
+        out.push_back(
+            {"protocol point holds readings typed or measured for it, judged by "
+             "the formulas",
+             name + " line " + std::to_string(i + 1) + ": '" + text[i] + "' / '" + second(i) +
+                 "'; " + (shown > 0 ? candidates : "no such point was offered")});
     }
     return out;
 }
@@ -214,7 +275,14 @@ std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string
             return out;
         }
     }
-    size_t cursor = 0;
+    struct Row {
+        size_t number;
+        int kind;
+        double nominal;
+        double v[2];
+        std::string by[2];
+    };
+    std::vector<Row> parsed;
     for (size_t r = 1; r < rows.size(); ++r) {
         const auto &row = rows[r];
         const std::string where = name + " row " + std::to_string(r);
@@ -232,8 +300,7 @@ std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string
         if (!same(*T, tolerance(kind, *X)))
             out.push_back({"record tolerance is the formula's",
                            where + ": " + cell("tolerance_percent") + " for " + cell("nominal")});
-        double v[2] = {0, 0};
-        std::string by[2];
+        Row entry{r, kind, *X, {0, 0}, {}};
         bool complete = true;
         for (int c = 0; c < 2; ++c) {
             const std::string n = std::to_string(c + 1);
@@ -245,52 +312,56 @@ std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string
                 out.push_back({"record rows are complete", where + ": channel " + n});
                 continue;
             }
-            v[c] = *reading;
-            by[c] = cell("read_by_" + n);
-            if (!same(*abs, *X - v[c]) || !same(*rel, (*X - v[c]) / *X * 100))
+            entry.v[c] = *reading;
+            entry.by[c] = cell("read_by_" + n);
+            if (!same(*abs, *X - *reading) || !same(*rel, (*X - *reading) / *X * 100))
                 out.push_back({"record errors are the formula's",
                                where + " channel " + n + ": " + cell("abs_error_" + n) + ", " +
                                    cell("rel_error_percent_" + n) + " for reading " +
                                    cell("reading_" + n)});
-            const std::string_view verdict = passes(*X, *T, v[c]) ? kPassUtf8 : kFailUtf8;
+            const std::string_view verdict = passes(*X, *T, *reading) ? kPassUtf8 : kFailUtf8;
             if (cell("verdict_" + n) != verdict)
                 out.push_back({"record verdict is the formula's",
                                where + " channel " + n + ": '" + cell("verdict_" + n) +
                                    "' for reading " + cell("reading_" + n) + ", nominal " +
                                    cell("nominal")});
         }
-        if (!complete) continue;
-        // The next offered point these readings fit, with read_by and without.
-        std::optional<size_t> full, valuesOnly;
-        const Point *nearest = nullptr;
-        int nearestMatched = -1;
-        for (size_t j = cursor; j < points.size() && !full; ++j) {
+        if (complete) parsed.push_back(entry);
+    }
+    const auto fitsPoint = [&](const Row &row, const Point &p, bool readBy) {
+        return !p.calibration && p.kind == row.kind && same(p.nominal, row.nominal) &&
+               channelOffered(p, 0, row.v[0], readBy ? &row.by[0] : nullptr) &&
+               channelOffered(p, 1, row.v[1], readBy ? &row.by[1] : nullptr);
+    };
+    std::vector<std::vector<char>> fits(parsed.size(), std::vector<char>(points.size(), 0));
+    for (size_t r = 0; r < parsed.size(); ++r) {
+        for (size_t j = 0; j < points.size(); ++j)
+            fits[r][j] = fitsPoint(parsed[r], points[j], true) ? 1 : 0;
+    }
+    const std::vector<int> placed = align(fits, points.size());
+    for (size_t r = 0; r < parsed.size(); ++r) {
+        if (placed[r] >= 0) continue;
+        const Row &row = parsed[r];
+        const auto [from, to] = gap(placed, r, points.size());
+        const Point *valuesOnly = nullptr;
+        std::string candidates;
+        int shown = 0;
+        for (size_t j = from; j < to; ++j) {
             const Point &p = points[j];
-            if (p.calibration || p.kind != kind || !same(p.nominal, *X)) continue;
-            const int matched = (channelOffered(p, 0, v[0], nullptr) ? 1 : 0) +
-                                (channelOffered(p, 1, v[1], nullptr) ? 1 : 0);
-            if (nearest == nullptr || matched > nearestMatched) {
-                nearest = &p;
-                nearestMatched = matched;
-            }
-            if (channelOffered(p, 0, v[0], &by[0]) && channelOffered(p, 1, v[1], &by[1])) {
-                full = j;
-            } else if (!valuesOnly && channelOffered(p, 0, v[0], nullptr) &&
-                       channelOffered(p, 1, v[1], nullptr)) {
-                valuesOnly = j;
-            }
+            if (p.calibration || p.kind != row.kind || !same(p.nominal, row.nominal)) continue;
+            if (!valuesOnly && fitsPoint(row, p, false)) valuesOnly = &p;
+            if (++shown <= 3)
+                candidates += "point " + std::to_string(j + 1) + ": " + showOffers(p) + "; ";
         }
-        const std::string got = ": readings " + cell("reading_1") + " by '" + by[0] + "', " +
-                                cell("reading_2") + " by '" + by[1] + "'; ";
-        if (full) {
-            cursor = *full + 1;
-        } else if (valuesOnly) {
+        const std::string got = name + " row " + std::to_string(row.number) + ": readings " +
+                                show(row.v[0]) + " by '" + row.by[0] + "', " + show(row.v[1]) +
+                                " by '" + row.by[1] + "'; ";
+        if (valuesOnly) {
             out.push_back({"record credits each channel's reading to whoever gave it",
-                           where + got + showOffers(points[*valuesOnly])});
+                           got + showOffers(*valuesOnly)});
         } else {
-            out.push_back(
-                {"record point holds readings typed or measured for it",
-                 where + got + (nearest ? showOffers(*nearest) : "no such point was offered")});
+            out.push_back({"record point holds readings typed or measured for it",
+                           got + (shown > 0 ? candidates : "no such point was offered")});
         }
     }
     return out;
