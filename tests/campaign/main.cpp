@@ -97,6 +97,10 @@ std::string tail(const std::string &text, size_t lines) {
     for (const std::string &line : r.script)
         script += line + "\n";
     writeFile(dir / "session.op", script);
+    std::string ledger;
+    for (const std::string &line : r.ledger)
+        ledger += line + "\n";
+    writeFile(dir / "ledger.txt", ledger);
     std::string out = "stats\t" + std::to_string(r.actions) + " actions, " +
                       std::to_string(r.points) + " points set up, " + std::to_string(r.recorded) +
                       " rows recorded\n";
@@ -153,7 +157,7 @@ bool runSeed(uint64_t seed, const Options &options, const fs::path &base) {
         std::printf("  program's standard error, last lines:\n%s\n", errors.c_str());
     std::printf("  last actions:\n%s", tail(readFile(dir / "session.op"), 25).c_str());
     std::printf(
-        "  kept in %s (bench.yaml, settings/meters.yaml, session.op); again: "
+        "  kept in %s (bench.yaml, settings/meters.yaml, session.op, ledger.txt); again: "
         "trl4_campaign --seeds %llu\n",
         dir.c_str(), static_cast<unsigned long long>(seed));
     std::fflush(stdout);

@@ -83,7 +83,11 @@ class Harness {
     std::vector<Meter> meters_;
     std::vector<std::pair<std::string, int>> mezzanines_;  // resource, position
     std::vector<std::string> protocolNames_{"trl4.log"};
+    std::map<std::string, size_t>
+        firstPoint_;  // by protocol name: points set up before it was named
     GrowthWatch growth_;
+    std::map<std::string, size_t> seenBytes_;
+    std::map<std::string, std::vector<size_t>> bounds_;
     EepromWatch eeprom_;
     bool warned_ = false;
     bool exitConfirmed_ = false;
@@ -115,8 +119,10 @@ class Harness {
     bool perform(panel::Model &model, int panel, const panel::Control &c);
     void note(const std::string &line) { result.script.push_back(line); }
     void remember(const std::string &name) {
-        if (std::find(protocolNames_.begin(), protocolNames_.end(), name) == protocolNames_.end())
+        if (std::find(protocolNames_.begin(), protocolNames_.end(), name) == protocolNames_.end()) {
             protocolNames_.push_back(name);
+            firstPoint_[name] = points_.size();
+        }
     }
 };
 
@@ -210,6 +216,8 @@ std::string Harness::statusLine(panel::Model &model) const {
 }
 
 void Harness::meterAnswered(const trl4sim::MeterAnswer &answer) {
+    note("# " + std::string(answer.meter) + " input " + std::to_string(answer.input) +
+         " answered \"" + std::string(answer.reply) + "\"");
     if (!pointOpen_) return;
     Point &p = points_.back();
     std::string_view reply = answer.reply;
@@ -263,7 +271,10 @@ void Harness::popupChanged(panel::Model &model, int panel, bool installed) {
                   : point.unattended ? "unattended"
                                      : "typed",
                   point.mezzanine.empty() ? "none" : point.mezzanine.c_str());
-    note(line);
+    std::string meters;
+    for (const std::string &a : assigned_)
+        meters += " '" + a + "'";
+    note(line + std::string(", meters") + meters);
     points_.push_back(point);
     fields_.push_back(fields);
     pointOpen_ = true;
@@ -275,8 +286,25 @@ void Harness::checkFiles() {
         for (const std::string &file : {name, name + ".csv"}) {
             std::error_code ec;
             if (!fs::is_regular_file(file, ec)) continue;
+            const std::string bytes = readFile(file);
+            // Each point record as it appears: a report shows which action wrote it, and the
+            // check places it only on a point set up before then.
+            size_t &seen = seenBytes_[file];
+            std::vector<size_t> &bounds = bounds_[file];
+            if (bytes.size() > seen && file == name + ".csv") {
+                const std::string added = bytes.substr(seen);
+                for (size_t at = 0, end; (end = added.find("\r\n", at)) != std::string::npos;
+                     at = end + 2) {
+                    note("# " + file + ": " + added.substr(at, end - at));
+                    if (seen > 0 || at > 0) bounds.push_back(points_.size());
+                }
+            } else if (bytes.size() > seen) {
+                for (size_t n = protocolPoints(bytes); bounds.size() < n;)
+                    bounds.push_back(points_.size());
+            }
+            seen = bytes.size();
             Violation v;
-            if (!growth_.observe(file, readFile(file), v)) violation(v.invariant, v.detail);
+            if (!growth_.observe(file, bytes, v)) violation(v.invariant, v.detail);
         }
     }
 }
@@ -623,6 +651,12 @@ void Harness::pump(panel::Model &model) {
 
 void Harness::finish(int exitCode) {
     trl4sim::observeMeters(nullptr, nullptr);
+    for (size_t i = 0; i < points_.size(); ++i)
+        result.ledger.push_back("point " + std::to_string(i + 1) + ": " +
+                                (points_[i].calibration
+                                     ? "calibration of " + points_[i].mezzanine + ", "
+                                     : std::string()) +
+                                showOffers(points_[i]));
     checkFiles();
     checkEeprom();
     if (exitCode != 0)
@@ -636,12 +670,14 @@ void Harness::finish(int exitCode) {
     for (const std::string &name : protocolNames_) {
         std::error_code ec;
         if (fs::is_regular_file(name, ec)) {
-            for (const Violation &v : checkProtocol(points_, readFile(name), name))
+            for (const Violation &v :
+                 checkProtocol(points_, readFile(name), name, firstPoint_[name], bounds_[name]))
                 violation(v.invariant, v.detail);
         }
         if (fs::is_regular_file(name + ".csv", ec)) {
             const std::string text = readFile(name + ".csv");
-            for (const Violation &v : checkRecord(points_, text, name + ".csv"))
+            for (const Violation &v : checkRecord(points_, text, name + ".csv", firstPoint_[name],
+                                                  bounds_[name + ".csv"]))
                 violation(v.invariant, v.detail);
             const auto rows = std::count(text.begin(), text.end(), '\n');
             result.recorded += rows > 0 ? static_cast<int>(rows) - 1 : 0;

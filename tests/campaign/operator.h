@@ -15,6 +15,7 @@ namespace campaign {
 struct SessionResult {
     std::vector<Violation> violations;
     std::vector<std::string> script;  // the actions as an operator script
+    std::vector<std::string> ledger;  // each point set up and what it offered
     int actions = 0;
     int points = 0;    // measuring points the program set up
     int recorded = 0;  // points found in the records

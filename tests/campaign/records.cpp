@@ -34,6 +34,8 @@ std::string show(double v) {
     return text;
 }
 
+}  // namespace
+
 std::string showOffers(const Point &p) {
     std::string out = p.kind == 0 ? "amplitude " : "frequency ";
     out += show(p.nominal) + (p.unattended ? " unattended" : " typed") + ", offered:";
@@ -49,6 +51,8 @@ std::string showOffers(const Point &p) {
     }
     return out;
 }
+
+namespace {
 
 std::vector<std::string> lines(std::string_view bytes) {
     std::vector<std::string> out;
@@ -178,27 +182,28 @@ std::vector<int> align(const std::vector<std::vector<char>> &fits, size_t points
     while (r < rows && p < points) {
         if (fits[r][p] && best[r][p] == 1 + best[r + 1][p + 1]) {
             out[r++] = static_cast<int>(p++);
-        } else if (best[r][p] == best[r + 1][p]) {
-            ++r;
+        } else if (best[r][p] == best[r][p + 1]) {
+            ++p;  // a point passed over costs nothing; an entry left out is a finding
         } else {
-            ++p;
+            ++r;
         }
     }
     return out;
 }
 
-// The points an unplaced entry lies between: after the last placed before it, before the next.
+// The points an unplaced entry lies between: from the one the last entry before it took to the
+// one the next entry took (either may be the one it was written for).
 std::pair<size_t, size_t> gap(const std::vector<int> &placed, size_t entry, size_t points) {
     size_t from = 0, to = points;
     for (size_t r = entry; r-- > 0;) {
         if (placed[r] >= 0) {
-            from = static_cast<size_t>(placed[r]) + 1;
+            from = static_cast<size_t>(placed[r]);
             break;
         }
     }
     for (size_t r = entry + 1; r < placed.size(); ++r) {
         if (placed[r] >= 0) {
-            to = static_cast<size_t>(placed[r]);
+            to = static_cast<size_t>(placed[r]) + 1;
             break;
         }
     }
@@ -207,8 +212,18 @@ std::pair<size_t, size_t> gap(const std::vector<int> &placed, size_t entry, size
 
 }  // namespace
 
+size_t protocolPoints(std::string_view bytes) {
+    size_t n = 0;
+    const std::vector<std::string> text = lines(bytes);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (pointHead(text[i])) ++n, ++i;
+    }
+    return n;
+}
+
 std::vector<Violation> checkProtocol(const std::vector<Point> &points, std::string_view bytes,
-                                     const std::string &name) {
+                                     const std::string &name, size_t first,
+                                     const std::vector<size_t> &bounds) {
     std::vector<Violation> out;
     const std::vector<std::string> text = lines(bytes);
     std::vector<size_t> records;  // line index of each point record
@@ -223,7 +238,8 @@ std::vector<Violation> checkProtocol(const std::vector<Point> &points, std::stri
     const auto second = [&](size_t i) { return i + 1 < text.size() ? text[i + 1] : std::string(); };
     std::vector<std::vector<char>> fits(records.size(), std::vector<char>(points.size(), 0));
     for (size_t r = 0; r < records.size(); ++r) {
-        for (size_t j = 0; j < points.size(); ++j) {
+        const size_t last = r < bounds.size() ? std::min(bounds[r], points.size()) : points.size();
+        for (size_t j = first; j < last; ++j) {
             const Point &p = points[j];
             if (p.calibration) continue;
             const double T = tolerance(p.kind, p.nominal);
@@ -240,7 +256,8 @@ std::vector<Violation> checkProtocol(const std::vector<Point> &points, std::stri
     for (size_t r = 0; r < records.size(); ++r) {
         if (placed[r] >= 0) continue;
         const size_t i = records[r];
-        const auto [from, to] = gap(placed, r, points.size());
+        auto [from, to] = gap(placed, r, points.size());
+        from = std::max(from, first);
         std::string candidates;
         int shown = 0;
         for (size_t j = from; j < to; ++j) {
@@ -261,7 +278,8 @@ std::vector<Violation> checkProtocol(const std::vector<Point> &points, std::stri
 }
 
 std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string_view text,
-                                   const std::string &name) {
+                                   const std::string &name, size_t first,
+                                   const std::vector<size_t> &bounds) {
     std::vector<Violation> out;
     const auto rows = csvRows(text);
     if (rows.empty()) return out;
@@ -335,20 +353,24 @@ std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string
     };
     std::vector<std::vector<char>> fits(parsed.size(), std::vector<char>(points.size(), 0));
     for (size_t r = 0; r < parsed.size(); ++r) {
-        for (size_t j = 0; j < points.size(); ++j)
+        const size_t last = r < bounds.size() ? std::min(bounds[r], points.size()) : points.size();
+        for (size_t j = first; j < last; ++j)
             fits[r][j] = fitsPoint(parsed[r], points[j], true) ? 1 : 0;
     }
     const std::vector<int> placed = align(fits, points.size());
     for (size_t r = 0; r < parsed.size(); ++r) {
         if (placed[r] >= 0) continue;
         const Row &row = parsed[r];
-        const auto [from, to] = gap(placed, r, points.size());
+        auto [from, to] = gap(placed, r, points.size());
+        from = std::max(from, first);
         const Point *valuesOnly = nullptr;
+        const Point *taken = nullptr;  // a point it fits that another entry was placed on
         std::string candidates;
         int shown = 0;
         for (size_t j = from; j < to; ++j) {
             const Point &p = points[j];
             if (p.calibration || p.kind != row.kind || !same(p.nominal, row.nominal)) continue;
+            if (fitsPoint(row, p, true)) taken = &p;
             if (!valuesOnly && fitsPoint(row, p, false)) valuesOnly = &p;
             if (++shown <= 3)
                 candidates += "point " + std::to_string(j + 1) + ": " + showOffers(p) + "; ";
@@ -356,7 +378,10 @@ std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string
         const std::string got = name + " row " + std::to_string(row.number) + ": readings " +
                                 show(row.v[0]) + " by '" + row.by[0] + "', " + show(row.v[1]) +
                                 " by '" + row.by[1] + "'; ";
-        if (valuesOnly) {
+        if (taken) {
+            out.push_back({"record holds each accepted point once",
+                           got + "it fits only a point another row took: " + showOffers(*taken)});
+        } else if (valuesOnly) {
             out.push_back({"record credits each channel's reading to whoever gave it",
                            got + showOffers(*valuesOnly)});
         } else {

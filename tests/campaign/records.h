@@ -28,6 +28,9 @@ struct Point {
     std::array<std::vector<Offer>, 2> offers;
 };
 
+// A point and what it offered, for reports.
+std::string showOffers(const Point &p);
+
 struct Violation {
     std::string invariant;
     std::string detail;
@@ -43,12 +46,17 @@ std::array<std::string, 2> protocolPoint(double nominal, double tolerancePercent
 
 // Every point record of a protocol file (Windows-1251, CR LF) must be one the ledger's
 // verification points allow, in their order; every line that is no header must belong to one.
+// Points before `first` were set up before the file was named and cannot be in it; entry i
+// appeared when only the first bounds[i] points had been set up (none: no bound).
 std::vector<Violation> checkProtocol(const std::vector<Point> &points, std::string_view bytes,
-                                     const std::string &name);
+                                     const std::string &name, size_t first = 0,
+                                     const std::vector<size_t> &bounds = {});
+size_t protocolPoints(std::string_view bytes);
 
 // The same for the record beside the protocol (CSV): readings, errors, verdicts and read_by.
 std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string_view text,
-                                   const std::string &name);
+                                   const std::string &name, size_t first = 0,
+                                   const std::vector<size_t> &bounds = {});
 
 // A file seen again must still begin with every byte it had before.
 class GrowthWatch {
