@@ -75,6 +75,7 @@ std::string tail(const std::string &text, size_t lines) {
     fs::create_directories(dir / "settings");
     fs::create_directories(dir / "work");
     writeFile(dir / "bench.yaml", files.bench);
+    writeFile(dir / "meters.yaml", files.meters);  // the program rewrites its own copy
     writeFile(dir / "settings" / "meters.yaml", files.meters);
     setenv("TRL4_BENCH", (dir / "bench.yaml").c_str(), 1);
     setenv("TRL4_STATE_DIR", (dir / "state").c_str(), 1);
@@ -92,8 +93,8 @@ std::string tail(const std::string &text, size_t lines) {
     }
     const campaign::SessionResult r = campaign::runSession(seed, actions);
     std::string script = "# trl4_campaign seed " + std::to_string(seed) +
-                         ": TRL4_BENCH=bench.yaml TRL4_SETTINGS_DIR=settings "
-                         "TRL4_STATE_DIR=state, run in work/\n";
+                         ": meters.yaml copied into an empty settings folder, an empty state\n"
+                         "# folder, TRL4_BENCH=bench.yaml, run from an empty folder\n";
     for (const std::string &line : r.script)
         script += line + "\n";
     writeFile(dir / "session.op", script);
@@ -157,7 +158,7 @@ bool runSeed(uint64_t seed, const Options &options, const fs::path &base) {
         std::printf("  program's standard error, last lines:\n%s\n", errors.c_str());
     std::printf("  last actions:\n%s", tail(readFile(dir / "session.op"), 25).c_str());
     std::printf(
-        "  kept in %s (bench.yaml, settings/meters.yaml, session.op, ledger.txt); again: "
+        "  kept in %s (bench.yaml, meters.yaml, session.op, ledger.txt); again: "
         "trl4_campaign --seeds %llu\n",
         dir.c_str(), static_cast<unsigned long long>(seed));
     std::fflush(stdout);
