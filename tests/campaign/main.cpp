@@ -24,13 +24,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr unsigned kWatchdogSeconds = 120;
-
 struct Options {
     std::vector<uint64_t> seeds;
-    double minutes = 0;  // 0: every seed once
-    int actions = 0;     // 0: chosen per seed
-    fs::path keep;       // where failed sessions are kept
+    double minutes = 0;       // 0: every seed once
+    int actions = 0;          // 0: chosen per seed
+    fs::path keep;            // where failed sessions are kept
+    unsigned watchdog = 120;  // seconds a session may take
 };
 
 bool parseSeeds(const std::string &text, std::vector<uint64_t> &out) {
@@ -68,7 +67,7 @@ std::string tail(const std::string &text, size_t lines) {
 }
 
 // The child: the session in a folder of its own, its findings in result.txt.
-[[noreturn]] void runChild(uint64_t seed, int actions, const fs::path &dir) {
+[[noreturn]] void runChild(uint64_t seed, int actions, unsigned watchdog, const fs::path &dir) {
     campaign::Rng rng(seed);
     const campaign::BenchFiles files = campaign::randomBench(rng);
     if (actions == 0) actions = 150 + static_cast<int>(rng() % 350);
@@ -85,19 +84,22 @@ std::string tail(const std::string &text, size_t lines) {
     if (chdir((dir / "work").c_str()) != 0) std::_Exit(3);
     std::freopen((dir / "program.out").c_str(), "w", stdout);
     std::freopen((dir / "program.err").c_str(), "w", stderr);
-    alarm(kWatchdogSeconds);
+    alarm(watchdog);
     std::string why;
     if (!trl4sim::reloadFromEnvironment(&why)) {
         writeFile(dir / "result.txt", "violation\tthe campaign's bench is read\t" + why + "\n");
         std::exit(1);
     }
-    const campaign::SessionResult r = campaign::runSession(seed, actions);
-    std::string script = "# trl4_campaign seed " + std::to_string(seed) +
-                         ": meters.yaml copied into an empty settings folder, an empty state\n"
-                         "# folder, TRL4_BENCH=bench.yaml, run from an empty folder\n";
-    for (const std::string &line : r.script)
-        script += line + "\n";
-    writeFile(dir / "session.op", script);
+    std::FILE *script = std::fopen((dir / "session.op").c_str(), "w");
+    if (script != nullptr) {
+        std::fprintf(script,
+                     "# trl4_campaign seed %llu: meters.yaml copied into an empty settings "
+                     "folder, an empty state\n# folder, TRL4_BENCH=bench.yaml, run from an "
+                     "empty folder\n",
+                     static_cast<unsigned long long>(seed));
+    }
+    const campaign::SessionResult r = campaign::runSession(seed, actions, script);
+    if (script != nullptr) std::fclose(script);
     std::string ledger;
     for (const std::string &line : r.ledger)
         ledger += line + "\n";
@@ -124,7 +126,7 @@ bool runSeed(uint64_t seed, const Options &options, const fs::path &base) {
         std::perror("fork");
         return false;
     }
-    if (child == 0) runChild(seed, options.actions, dir);
+    if (child == 0) runChild(seed, options.actions, options.watchdog, dir);
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
     }
@@ -132,7 +134,7 @@ bool runSeed(uint64_t seed, const Options &options, const fs::path &base) {
     std::string failure;
     if (WIFSIGNALED(status)) {
         failure = WTERMSIG(status) == SIGALRM
-                      ? "hang: no end within " + std::to_string(kWatchdogSeconds) + " s"
+                      ? "hang: no end within " + std::to_string(options.watchdog) + " s"
                       : std::string("crash: signal ") + strsignal(WTERMSIG(status));
     } else if (WEXITSTATUS(status) != 0 && result.find("violation\t") == std::string::npos) {
         failure = "crash or sanitizer report: exit status " + std::to_string(WEXITSTATUS(status));
@@ -153,9 +155,20 @@ bool runSeed(uint64_t seed, const Options &options, const fs::path &base) {
         std::printf("  broken: %s\n", line.c_str());
         at = end;
     }
-    const std::string errors = tail(readFile(dir / "program.err"), 30);
-    if (!errors.empty())
-        std::printf("  program's standard error, last lines:\n%s\n", errors.c_str());
+    const std::string errors = readFile(dir / "program.err");
+    size_t report = errors.find("ERROR: ");
+    if (report == std::string::npos) report = errors.find("runtime error");
+    if (report != std::string::npos) {
+        report = errors.rfind('\n', report);
+        report = report == std::string::npos ? 0 : report + 1;
+        const std::string head = errors.substr(report);
+        size_t end = 0;
+        for (int lines = 0; lines < 20 && end != std::string::npos; ++lines)
+            end = head.find('\n', end + 1);
+        std::printf("  sanitizer report:\n%s\n", head.substr(0, end).c_str());
+    } else if (!errors.empty()) {
+        std::printf("  program's standard error, last lines:\n%s\n", tail(errors, 20).c_str());
+    }
     std::printf("  last actions:\n%s", tail(readFile(dir / "session.op"), 25).c_str());
     std::printf(
         "  kept in %s (bench.yaml, meters.yaml, session.op, ledger.txt); again: "
@@ -180,13 +193,16 @@ int main(int argc, char **argv) {
         } else if (arg == "--actions" && value) {
             options.actions = std::atoi(value);
             ++i;
+        } else if (arg == "--watchdog" && value && std::atoi(value) > 0) {
+            options.watchdog = static_cast<unsigned>(std::atoi(value));
+            ++i;
         } else if (arg == "--keep" && value) {
             options.keep = value;
             ++i;
         } else {
             std::fprintf(stderr,
                          "usage: trl4_campaign --seeds A-B[,C...] [--minutes M] [--actions N] "
-                         "[--keep DIR]\n");
+                         "[--keep DIR] [--watchdog SECONDS]\n");
             return 2;
         }
     }

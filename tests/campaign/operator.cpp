@@ -57,7 +57,8 @@ Harness *g_harness = nullptr;
 
 class Harness {
   public:
-    Harness(uint64_t seed, int actions) : rng_(seed), budget_(actions) {}
+    Harness(uint64_t seed, int actions, std::FILE *script)
+        : rng_(seed), budget_(actions), script_(script) {}
 
     void start();
     void pump(panel::Model &model);
@@ -72,6 +73,7 @@ class Harness {
   private:
     Rng rng_;
     int budget_;
+    std::FILE *script_;
     int passes_ = 0;
     int wrapUpPasses_ = 0;
     std::vector<Point> points_;
@@ -117,7 +119,13 @@ class Harness {
     bool act(panel::Model &model);
     bool wrapUp(panel::Model &model);
     bool perform(panel::Model &model, int panel, const panel::Control &c);
-    void note(const std::string &line) { result.script.push_back(line); }
+    void note(const std::string &line) {
+        result.script.push_back(line);
+        if (script_ != nullptr) {
+            std::fprintf(script_, "%s\n", line.c_str());
+            std::fflush(script_);
+        }
+    }
     void remember(const std::string &name) {
         if (std::find(protocolNames_.begin(), protocolNames_.end(), name) == protocolNames_.end()) {
             protocolNames_.push_back(name);
@@ -687,8 +695,8 @@ void Harness::finish(int exitCode) {
 
 }  // namespace
 
-SessionResult runSession(uint64_t seed, int actions) {
-    Harness harness(seed, actions);
+SessionResult runSession(uint64_t seed, int actions, std::FILE *script) {
+    Harness harness(seed, actions, script);
     g_harness = &harness;
     harness.start();
     static char arg0[] = "trl4_campaign", arg1[] = "--view", arg2[] = "qt";

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct SessionResult {
 
 // Runs one session in the current process, in the current directory, on the bench and meter
 // assignment the environment names (TRL4_BENCH, TRL4_STATE_DIR, TRL4_SETTINGS_DIR).
-SessionResult runSession(uint64_t seed, int actions);
+// Each action is also appended to `script` as it is taken, so a crash leaves the session.
+SessionResult runSession(uint64_t seed, int actions, std::FILE *script);
 
 }  // namespace campaign
