@@ -123,6 +123,38 @@ TEST(CampaignRecords, WrongErrorsAndAStrayLineAreCaught) {
     EXPECT_EQ(p[0].invariant, "protocol holds only headers and point records");
 }
 
+TEST(CampaignRecords, AFalseRowAmongEqualOnesIsBlamedByWhenItAppeared) {
+    // Three rows of the untouched nominal: two typed points confirmed it, the unattended point
+    // between them read nothing and may record nothing.
+    Point typed{0, 10.0, false, false, "A/1", {}};
+    typed.offers[0] = typed.offers[1] = {{10.0, {"typed"}}};
+    Point unattended{0, 10.0, false, true, "A/1", {}};
+    const std::vector<Point> points{typed, unattended, typed};
+    const std::string record = std::string(kHeader) +
+                               row("amplitude", 10, 10, "typed", 10, "typed") +
+                               row("amplitude", 10, 10, "typed", 10, "typed") +
+                               row("amplitude", 10, 10, "typed", 10, "typed");
+    ASSERT_EQ(checkRecord(points, record, "r").size(), 1u);
+    // Row 2 appeared while the second point was pending: it cannot be the third point's.
+    const auto v = checkRecord(points, record, "r", 0, {1, 2, 3});
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_NE(v[0].detail.find("r row 2:"), std::string::npos) << v[0].detail;
+    // A file named after the first point cannot hold it.
+    const std::string one = std::string(kHeader) + row("amplitude", 10, 10, "typed", 10, "typed");
+    EXPECT_TRUE(checkRecord(points, one, "r", 0, {1}).empty());
+    EXPECT_EQ(checkRecord(points, one, "r", 1, {2}).size(), 1u);
+    // The protocol the same way.
+    std::string protocol;
+    for (int i = 0; i < 3; ++i) {
+        for (const std::string &line : protocolPoint(10, tolerance(0, 10), 10, 10))
+            protocol += line + "\r\n";
+    }
+    EXPECT_EQ(protocolPoints(protocol), 3u);
+    const auto p = checkProtocol(points, protocol, "p", 0, {1, 2, 3});
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_NE(p[0].detail.find("p line 3:"), std::string::npos) << p[0].detail;
+}
+
 TEST(CampaignRecords, ARewrittenEarlierByteIsCaughtAndGrowthIsNot) {
     GrowthWatch watch;
     Violation v;
