@@ -1,7 +1,8 @@
 // Every callback the panel resource may name, bound by name through one explicit table.
 #include <iterator>
 
-#include "trl4/app_callbacks.h"
+#include "trl4/app.h"
+#include "trl4/callbacks.h"
 #include "trl4/testroutines.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // The shell's callbacks: panels shown and hidden, and the two-flag exit machine that the
 // main loop watches.
+#include "trl4/callbacks.h"
 #include "p_trl4.h"
 #include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
 #include "userint.h"
 

@@ -1,9 +1,9 @@
 // A calibration point: the generator on the calibration signal and the pop-up for the
 // readings; the pop-up's buttons end it.
 #include "p_trl4.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
 #include "trl4/calibration.h"
+#include "trl4/callbacks.h"
 #include "trl4/generator.h"
 #include "userint.h"
 

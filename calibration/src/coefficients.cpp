@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "ksptrl4_32.h"
-#include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
 #include "trl4/calibration.h"
+#include "trl4/callbacks.h"
+#include "trl4/status_line.h"
 #include "userint.h"
 
 namespace {

@@ -3,9 +3,9 @@
 
 #include "ksptrl4_32.h"
 #include "p_trl4.h"
-#include "trl4/app.h"
 #include "trl4/app_state.h"
 #include "trl4/generator.h"
+#include "trl4/status_line.h"
 #include "userint.h"
 
 int selftestCB(int, int, int event, void *, int, int) {

@@ -7,8 +7,8 @@
 #include "ksptrl4_32.h"
 #include "p_trl4.h"
 #include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/callbacks.h"
 #include "userint.h"
 
 namespace {

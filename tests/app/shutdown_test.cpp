@@ -9,8 +9,8 @@
 
 #include "../support/scratch.h"
 #include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/callbacks.h"
 #include "trl4/protocol.h"
 #include "userint.h"
 

@@ -16,8 +16,8 @@
 #include "panel/view.h"
 #include "scratch.h"
 #include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/callbacks.h"
 #include "trl4sim/bench.h"
 #include "userint.h"
 

@@ -5,10 +5,10 @@
 
 #include "p_trl4.h"
 #include "si.h"
-#include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/callbacks.h"
 #include "trl4/meters.h"
+#include "trl4/status_line.h"
 #include "userint.h"
 #include "visa.h"
 

@@ -5,11 +5,11 @@
 
 #include "p_trl4.h"
 #include "si.h"
-#include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/callbacks.h"
 #include "trl4/meters.h"
 #include "trl4/os.h"
+#include "trl4/status_line.h"
 #include "trl4/yaml.h"
 #include "userint.h"
 

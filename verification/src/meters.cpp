@@ -7,10 +7,10 @@
 #include <cstring>
 
 #include "p_trl4.h"
-#include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/callbacks.h"
 #include "trl4/protocol_text.h"
+#include "trl4/status_line.h"
 #include "trl4visa/identity.h"
 #include "userint.h"
 #include "visa.h"

@@ -6,12 +6,12 @@
 
 #include "ksptrl4_32.h"
 #include "p_trl4.h"
-#include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
 #include "trl4/calibration.h"
+#include "trl4/callbacks.h"
 #include "trl4/generator.h"
 #include "trl4/meters.h"
+#include "trl4/status_line.h"
 #include "trl4/verification.h"
 #include "userint.h"
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "p_trl4.h"
-#include "trl4/app.h"
-#include "trl4/app_callbacks.h"
 #include "trl4/app_state.h"
+#include "trl4/callbacks.h"
 #include "trl4/protocol_record.h"
+#include "trl4/status_line.h"
 #include "userint.h"
 
 namespace {

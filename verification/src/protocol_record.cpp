@@ -5,9 +5,9 @@
 #include <charconv>
 #include <string>
 
-#include "trl4/app.h"
 #include "trl4/app_state.h"
 #include "trl4/os.h"
+#include "trl4/status_line.h"
 
 namespace {
 

@@ -1,32 +1,17 @@
-// The front panel's shell: entry and life cycle, the driver status line, the coefficients
-// on the calibration page.
+// The front-panel program: entry and life cycle, and the table of the callbacks the panel
+// resource binds.
 #ifndef TRL4_APP_H
 #define TRL4_APP_H
 
-#include <cstdint>
-
+#include "trl4/status_line.h"
 #include "userint.h"
-
-// Text colours of the status line MP.ERROR_MESSAGE.
-inline constexpr int kStatusRed = 0xFF0000;
-inline constexpr int kStatusWhite = 0xFFFFFF;
-
-// The generator driver's harmless warning: the EEPROM held no record yet.
-inline constexpr int32_t kDriverHarmlessWarning = 0x3FFC0C05;
 
 // The program's version, shown on the About panel.
 inline constexpr const char *kSoftwareVersion = "1.3.0";
 
-// Passes a driver status to the operator: 0 and the harmless warning give 0 and leave the
-// screen alone; any other status puts the driver's text on the status line in red and is
-// returned unchanged, so the caller stops on a negative result.
-int32_t CheckDrvStatus(int32_t status);
-
-// The one writer of the status line: text and its colour together.
-void ShowStatusLine(const char *text, int colour);
-
-// Puts the working copy of the coefficients on the calibration page.
-void ShowCoeffs();
+// Hands every callback the panel resource binds (trl4/callbacks.h) to the panel run-time, so
+// the resource can bind them by name. Returns the run-time's status.
+int RegisterAppCallbacks();
 
 // Loads the six panels of the resource and takes the two tab pages of MP; false when a
 // panel cannot be loaded.

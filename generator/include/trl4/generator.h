@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "trl4/app_callbacks.h"
+#include "trl4/callbacks.h"
 
 struct InstrumentEntry;
 
@@ -29,7 +29,7 @@ int SetupUPoint(double amplitude);
 int SetupFPoint(const double *frequency);
 
 // Callbacks: selMezonin (MP.MEZ_NUM, MP.MEZ_SELECT), selftestCB, resetCB and testCB are
-// declared with the other callbacks in trl4/app_callbacks.h.
+// declared with the other callbacks in trl4/callbacks.h.
 
 // Sizes of the waveform test's buffers: a whole form, and the part of it played.
 inline constexpr uint32_t kTestFormSamples = 32768;

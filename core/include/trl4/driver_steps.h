@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "trl4/app.h"
+#include "trl4/status_line.h"
 
 namespace trl4 {
 

@@ -1,6 +1,8 @@
-// Callbacks the panel resource binds by name, and the table that hands them to the run-time.
-#ifndef TRL4_APP_CALLBACKS_H
-#define TRL4_APP_CALLBACKS_H
+// The callbacks the panel resource binds by name: the program's shell defines the panel
+// callbacks and its own buttons', each procedure module its own; the program's table hands
+// them all to the run-time.
+#ifndef TRL4_CALLBACKS_H
+#define TRL4_CALLBACKS_H
 
 #include "userint.h"
 
@@ -45,9 +47,5 @@ TRL4_CONTROL_CALLBACK(vpMeasure);
 TRL4_CONTROL_CALLBACK(metersCB);
 TRL4_CONTROL_CALLBACK(meterRoleCB);
 TRL4_CONTROL_CALLBACK(closeMetersCB);
-
-// Hands every callback above (and the generator's test2CB) to the panel run-time, so
-// the resource can bind them by name. Returns the run-time's status.
-int RegisterAppCallbacks();
 
 #endif

@@ -2,8 +2,8 @@
 
 #include "ksptrl4_32.h"
 #include "p_trl4.h"
-#include "trl4/app.h"
 #include "trl4/app_state.h"
+#include "trl4/status_line.h"
 #include "userint.h"
 
 void ShowStatusLine(const char *text, int colour) {
