@@ -20,6 +20,7 @@ uint32_t coeffRecSerial;
 uint32_t coeffWorkSerial;
 
 int32_t measKind;
+uint32_t pointSerial;
 double refFreq;
 int32_t calibrMode;
 double povNominal;

@@ -26,6 +26,7 @@ void showPopup() {
     GetCtrlAttribute(VP, VP_VAL_2, ATTR_VISIBLE, &second);
     if (second != 0 && meterRsrc[MeterRole(measKind, 2)][0] != '\0') assigned = 1;
     SetCtrlAttribute(VP, VP_MEASURE, ATTR_DIMMED, assigned != 0 ? 0 : 1);
+    pointSerial = generatorSession != 0 ? coeffRecSerial : 0;
     InstallPopup(VP);
 }
 

@@ -50,6 +50,11 @@ void endPoint(int result) {
     RemovePopup(0);
 }
 
+// A point set up before the session that is open now, or without one, measured no generator
+// of this session: its readings neither calibrate nor verify it.
+constexpr const char *kPointOfAnotherSession =
+    "Точка задана в другом сеансе генератора: значения не приняты";
+
 constexpr const char *kGeneratorMayBeOn =
     "Генератор не остановлен: выход может оставаться включённым";
 
@@ -160,6 +165,11 @@ int vpOk(int, int, int event, void *, int, int) {
     // The point stays pending while the generator runs: nothing is computed or recorded.
     if (!stopGenerator()) {
         g_stopFailed = true;
+        return 0;
+    }
+    if (pointSerial != (generatorSession != 0 ? coeffRecSerial : 0)) {
+        ShowStatusLine(kPointOfAnotherSession, kStatusRed);
+        endPoint(-1);
         return 0;
     }
     double m1 = 0.0, m2 = 0.0;

@@ -40,8 +40,11 @@ extern double coeffWork[kCoeffCount];
 extern uint32_t coeffRecSerial;
 extern uint32_t coeffWorkSerial;
 
-// The pending measuring point and who asked for it.
-extern int32_t measKind;    // 0 amplitude, 1 frequency
+// The pending measuring point and who asked for it. pointSerial: the driver record serial of
+// the session the point was set up for (0: set up without a session); its readings are that
+// session's only.
+extern int32_t measKind;  // 0 amplitude, 1 frequency
+extern uint32_t pointSerial;
 extern double refFreq;      // Hz
 extern int32_t calibrMode;  // 1 calibration, 0 verification
 extern double povNominal;
