@@ -27,6 +27,10 @@ constexpr double kMaxFrequency = 96000.0;
 // Set when stopping the generator failed for the pending point: a second cancel then ends it.
 bool g_stopFailed = false;
 
+// Set while an unattended point waits for its meters. The nominal it was set up with is nobody's
+// reading, so the operator's "Ввести" then has the meters read it first, as the procedure would.
+bool g_awaitingMeters = false;
+
 // Waits for either button of the pop-up; true when the point was accepted.
 bool waitForOperator() {
     vpResult = 0;
@@ -45,6 +49,7 @@ bool stopGenerator() {
 
 void endPoint(int result) {
     g_stopFailed = false;
+    g_awaitingMeters = false;
     vpResult = result;
     ForgetMeterReadings();
     RemovePopup(0);
@@ -73,11 +78,13 @@ void abandonPoint(const std::string &reason) {
 // nothing recorded.
 bool readAndAccept() {
     vpResult = 0;
+    g_awaitingMeters = true;
     // Once round the event loop: the pop-up is seen and "Отмена" can end the procedure.
     if (ProcessSystemEvents() < 0) return false;
     if (vpResult != 0) return vpResult == 1;
     // The operator pressed a button whose stop failed: the point is theirs to end now.
     if (g_stopFailed) return waitForOperator();
+    g_awaitingMeters = false;
     const std::string failure = FillReadingsFromMeters(true);
     if (!failure.empty()) {
         abandonPoint(failure);
@@ -162,6 +169,14 @@ int povFCB(int, int, int event, void *, int, int) {
 
 int vpOk(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
+    if (g_awaitingMeters) {
+        g_awaitingMeters = false;
+        const std::string failure = FillReadingsFromMeters(true);
+        if (!failure.empty()) {
+            abandonPoint(failure);
+            return 0;
+        }
+    }
     // The point stays pending while the generator runs: nothing is computed or recorded.
     if (!stopGenerator()) {
         g_stopFailed = true;
