@@ -73,7 +73,8 @@ Geometry labelPlace(const Geometry &control, int textWidth, int textHeight) {
             width, textHeight};
 }
 
-WindowView::WindowView(Model &model) : model_(model), pictureFolder_(findProgramFile("resources")) {}
+WindowView::WindowView(Model &model)
+    : model_(model), pictureFolder_(findProgramFile("resources")) {}
 
 WindowView::~WindowView() {
     detach();
