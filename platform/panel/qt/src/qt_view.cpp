@@ -26,7 +26,6 @@
 #include <filesystem>
 
 #include "panel/kinds.h"
-#include "panel/program_files.h"
 #include "qt_view_impl.h"
 
 namespace trl4::panelqt {

@@ -12,7 +12,6 @@
 #include <filesystem>
 
 #include "panel/kinds.h"
-#include "panel/program_files.h"
 #include "win32_view_impl.h"
 
 namespace trl4::panelwin {
