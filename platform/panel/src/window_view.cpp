@@ -4,22 +4,13 @@
 #include <system_error>
 
 #include "panel/program_files.h"
+#include "text.h"
 
 namespace panel {
 
 namespace {
 
 constexpr int kLabelGap = 1;
-
-// Names are UTF-8 everywhere in the model, whatever the system's own encoding of paths.
-std::filesystem::path pathOf(const std::string &utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string textOf(const std::filesystem::path &path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 // What an entry field or a text message shows of the model.
 std::string shownText(const Control &control) {
@@ -117,7 +108,7 @@ bool WindowView::wanted(int handle) const {
 
 std::filesystem::path WindowView::picturePath(const std::string &image) const {
     if (image.empty()) return {};
-    const std::filesystem::path name = pathOf(image);
+    const std::filesystem::path name = text::pathOf(image);
     if (name.is_absolute() || pictureFolder_.empty()) return name;
     return pictureFolder_ / name;
 }
@@ -441,12 +432,12 @@ bool WindowView::shot(int panel, const std::string &file, std::string &error) {
         error = "no panel with handle " + std::to_string(panel);
         return false;
     }
-    const std::filesystem::path target = pathOf(file);
+    const std::filesystem::path target = text::pathOf(file);
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::absolute(target, ec).parent_path();
     if (!ec) std::filesystem::create_directories(folder, ec);
     if (ec) {
-        error = "cannot create the folder " + textOf(folder);
+        error = "cannot create the folder " + text::textOf(folder);
         return false;
     }
     std::string why;
