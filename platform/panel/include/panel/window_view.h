@@ -56,11 +56,6 @@ class WindowView : public View {
     Model &model() const { return model_; }
     // The first top-level panel shown: the program's main window. 0 when there is none.
     int mainPanel() const { return mainPanel_; }
-    bool built(int handle) const { return panels_.count(handle) != 0; }
-    bool builtControl(int panel, int control) const;
-    // Whether the model asks for the panel's widgets: built already, or its window shown.
-    bool wanted(int handle) const;
-
     void syncPanel(int handle);
 
     // While the view changes its own widgets, what they report is not operator input.
@@ -112,11 +107,13 @@ class WindowView : public View {
     // The main window went while `handle`'s window was owned by it: it stands alone now.
     virtual void ownerGone(int handle) = 0;
 
+    // A panel's face (its background), before the rest of it is placed.
     virtual void paintPanel(int handle, const Panel &model) = 0;
     // A panel loaded into another: at its place, shown or hidden.
     virtual void placeInner(int handle, const Panel &model) = 0;
-    // A top-level panel: title, owner, frame, place and modality; then shown or hidden.
+    // A top-level panel: title, owner, frame, place and modality.
     virtual void placeWindow(int handle, const Panel &model, const WindowPlacement &place) = 0;
+    // Then, with the input rule applied, shown or hidden as the model has it.
     virtual void showWindow(int handle, const Panel &model) = 0;
     // With a pop-up installed only the pop-up takes input. A toolkit whose modal windows
     // block the others by themselves needs nothing here.
@@ -153,6 +150,10 @@ class WindowView : public View {
         std::map<int, ControlRecord> controls;
     };
 
+    bool built(int handle) const { return panels_.count(handle) != 0; }
+    bool builtControl(int panel, int control) const;
+    // Whether the model asks for the panel's widgets: built already, or its window shown.
+    bool wanted(int handle) const;
     PanelRecord *record(int handle);
     ControlRecord *record(int panel, int control);
     bool ensurePanel(int handle);
