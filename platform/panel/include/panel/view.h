@@ -29,7 +29,7 @@ struct ScreenSize {
     int height = 1024;
 };
 
-// The window view programs link on this platform, by its --view name.
+// The window view this platform's programs link (the factory they pass), by its --view name.
 constexpr const char *windowViewName() {
 #ifdef _WIN32
     return "win32";

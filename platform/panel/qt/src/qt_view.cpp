@@ -245,9 +245,9 @@ bool QtView::createControl(int panel, const Control &control) {
     }
     if (control.kind == Kind::Decoration) body->lower();
     connectOperator(panel, control, body);
-    // The core shows the look first: it places the widgets before it shows them, since a
-    // widget shown unplaced would first size itself to its contents, measuring its text for
-    // nothing.
+    // Left hidden and unplaced: the core's first sync places the widgets before it shows them,
+    // since a widget shown unplaced would first size itself to its contents, measuring its
+    // text for nothing.
     return true;
 }
 
