@@ -66,6 +66,22 @@ std::string tail(const std::string &text, size_t lines) {
     return at == std::string::npos || at == 0 ? text : text.substr(at + 1);
 }
 
+// The child's folder, and its findings written there: ledger.txt and result.txt.
+fs::path g_sessionDir;
+
+void writeResult(const campaign::SessionResult &r) {
+    std::string ledger;
+    for (const std::string &line : r.ledger)
+        ledger += line + "\n";
+    writeFile(g_sessionDir / "ledger.txt", ledger);
+    std::string out = "stats\t" + std::to_string(r.actions) + " actions, " +
+                      std::to_string(r.points) + " points set up, " + std::to_string(r.recorded) +
+                      " rows recorded\n";
+    for (const campaign::Violation &v : r.violations)
+        out += "violation\t" + v.invariant + "\t" + v.detail + "\n";
+    writeFile(g_sessionDir / "result.txt", out);
+}
+
 // The child: the session in a folder of its own, its findings in result.txt.
 [[noreturn]] void runChild(uint64_t seed, int actions, unsigned watchdog, const fs::path &dir) {
     campaign::Rng rng(seed);
@@ -98,18 +114,10 @@ std::string tail(const std::string &text, size_t lines) {
                      "empty folder\n",
                      static_cast<unsigned long long>(seed));
     }
-    const campaign::SessionResult r = campaign::runSession(seed, actions, script);
+    g_sessionDir = dir;
+    const campaign::SessionResult r = campaign::runSession(seed, actions, script, writeResult);
     if (script != nullptr) std::fclose(script);
-    std::string ledger;
-    for (const std::string &line : r.ledger)
-        ledger += line + "\n";
-    writeFile(dir / "ledger.txt", ledger);
-    std::string out = "stats\t" + std::to_string(r.actions) + " actions, " +
-                      std::to_string(r.points) + " points set up, " + std::to_string(r.recorded) +
-                      " rows recorded\n";
-    for (const campaign::Violation &v : r.violations)
-        out += "violation\t" + v.invariant + "\t" + v.detail + "\n";
-    writeFile(dir / "result.txt", out);
+    writeResult(r);
     std::fflush(nullptr);
     std::exit(r.violations.empty() ? 0 : 1);
 }

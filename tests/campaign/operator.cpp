@@ -57,8 +57,8 @@ Harness *g_harness = nullptr;
 
 class Harness {
   public:
-    Harness(uint64_t seed, int actions, std::FILE *script)
-        : rng_(seed), budget_(actions), script_(script) {}
+    Harness(uint64_t seed, int actions, std::FILE *script, Report report)
+        : rng_(seed), budget_(actions), script_(script), report_(report) {}
 
     void start();
     void pump(panel::Model &model);
@@ -74,6 +74,8 @@ class Harness {
     Rng rng_;
     int budget_;
     std::FILE *script_;
+    Report report_;
+    std::string lastAction_;
     int passes_ = 0;
     int wrapUpPasses_ = 0;
     std::vector<Point> points_;
@@ -85,8 +87,8 @@ class Harness {
     std::vector<Meter> meters_;
     std::vector<std::pair<std::string, int>> mezzanines_;  // resource, position
     std::vector<std::string> protocolNames_{"trl4.log"};
-    std::map<std::string, size_t>
-        firstPoint_;  // by protocol name: points set up before it was named
+    // By protocol name: how many points had been set up when the operator first named it.
+    std::map<std::string, size_t> firstPoint_;
     GrowthWatch growth_;
     std::map<std::string, size_t> seenBytes_;
     std::map<std::string, std::vector<size_t>> bounds_;
@@ -120,7 +122,7 @@ class Harness {
     bool wrapUp(panel::Model &model);
     bool perform(panel::Model &model, int panel, const panel::Control &c);
     void note(const std::string &line) {
-        result.script.push_back(line);
+        if (line.rfind("# ", 0) != 0) lastAction_ = line;
         if (script_ != nullptr) {
             std::fprintf(script_, "%s\n", line.c_str());
             std::fflush(script_);
@@ -342,7 +344,7 @@ void Harness::checkOutputs(panel::Model &model) {
     } else if (!warned_) {
         violation("with no pop-up waiting the generator is stopped or the status line says so",
                   running + " outputs on after action " + std::to_string(result.actions) + " (" +
-                      (result.script.empty() ? std::string() : result.script.back()) + ")");
+                      lastAction_ + ")");
     }
 }
 
@@ -648,6 +650,7 @@ void Harness::pump(panel::Model &model) {
                                                               std::to_string(wrapUpPasses_) +
                                                               " passes after the session's end");
             finish(-1);
+            if (report_ != nullptr) report_(result);
             std::fflush(nullptr);
             std::_Exit(1);
         }
@@ -695,8 +698,8 @@ void Harness::finish(int exitCode) {
 
 }  // namespace
 
-SessionResult runSession(uint64_t seed, int actions, std::FILE *script) {
-    Harness harness(seed, actions, script);
+SessionResult runSession(uint64_t seed, int actions, std::FILE *script, Report report) {
+    Harness harness(seed, actions, script, report);
     g_harness = &harness;
     harness.start();
     static char arg0[] = "trl4_campaign", arg1[] = "--view", arg2[] = "qt";

@@ -15,7 +15,6 @@ namespace campaign {
 
 struct SessionResult {
     std::vector<Violation> violations;
-    std::vector<std::string> script;  // the actions as an operator script
     std::vector<std::string> ledger;  // each point set up and what it offered
     int actions = 0;
     int points = 0;    // measuring points the program set up
@@ -24,7 +23,10 @@ struct SessionResult {
 
 // Runs one session in the current process, in the current directory, on the bench and meter
 // assignment the environment names (TRL4_BENCH, TRL4_STATE_DIR, TRL4_SETTINGS_DIR).
-// Each action is also appended to `script` as it is taken, so a crash leaves the session.
-SessionResult runSession(uint64_t seed, int actions, std::FILE *script);
+// Each action is appended to `script` as it is taken, so a crash leaves the session. `report`
+// takes the result at the end, or when the session must be abandoned (the operator cannot
+// end it), just before the process ends.
+using Report = void (*)(const SessionResult &result);
+SessionResult runSession(uint64_t seed, int actions, std::FILE *script, Report report);
 
 }  // namespace campaign
