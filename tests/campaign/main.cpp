@@ -122,8 +122,22 @@ void writeResult(const campaign::SessionResult &r) {
     std::exit(r.violations.empty() ? 0 : 1);
 }
 
+// What the sessions did, summed from their stats lines.
+struct Totals {
+    long long actions = 0, points = 0, rows = 0;
+    void add(const std::string &result) {
+        long long a = 0, p = 0, r = 0;
+        if (std::sscanf(result.c_str(), "stats\t%lld actions, %lld points set up, %lld rows", &a,
+                        &p, &r) == 3) {
+            actions += a;
+            points += p;
+            rows += r;
+        }
+    }
+};
+
 // Runs one seed; true when it passed. A failure is printed and its folder kept.
-bool runSeed(uint64_t seed, const Options &options, const fs::path &base) {
+bool runSeed(uint64_t seed, const Options &options, const fs::path &base, Totals &totals) {
     const fs::path dir = base / ("seed-" + std::to_string(seed));
     std::error_code ec;
     fs::remove_all(dir, ec);
@@ -139,6 +153,7 @@ bool runSeed(uint64_t seed, const Options &options, const fs::path &base) {
     while (waitpid(child, &status, 0) < 0) {
     }
     const std::string result = readFile(dir / "result.txt");
+    totals.add(result);
     std::string failure;
     if (WIFSIGNALED(status)) {
         failure = WTERMSIG(status) == SIGALRM
@@ -220,18 +235,21 @@ int main(int argc, char **argv) {
                                                : fs::absolute(options.keep);
     const auto start = std::chrono::steady_clock::now();
     int passed = 0, failed = 0;
+    Totals totals;
     for (const uint64_t seed : options.seeds) {
         if (options.minutes > 0 &&
             std::chrono::steady_clock::now() - start >
                 std::chrono::duration<double, std::ratio<60>>(options.minutes))
             break;
-        (runSeed(seed, options, base) ? passed : failed) += 1;
+        (runSeed(seed, options, base, totals) ? passed : failed) += 1;
     }
     std::error_code ec;
     if (failed == 0 && options.keep.empty()) fs::remove_all(base, ec);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("campaign: %d sessions in %.0f s\n%d passed, %d failed\n", passed + failed, seconds,
-                passed, failed);
+    std::printf(
+        "campaign: %d sessions in %.0f s: %lld actions, %lld points set up, %lld record "
+        "rows checked\n%d passed, %d failed\n",
+        passed + failed, seconds, totals.actions, totals.points, totals.rows, passed, failed);
     return failed == 0 ? 0 : 1;
 }
