@@ -432,7 +432,7 @@ double weight(const std::string &name) {
         {"SI.LIST", 2},
         {"SI.OK", 2},
         {"SI.CANCEL", 0.3},
-        {"EXIT_POPUP.EXIT_YES", 1},
+        {"EXIT_POPUP.EXIT_YES", 0.2},
         {"EXIT_POPUP.EXIT_NO", 1},
         {"ABOUT.COMMANDBUTTON", 3},
         {"ST.CLOSE", 3},
