@@ -195,7 +195,7 @@ TEST_F(Meters, UnattendedVerificationWritesWhatTypedReadingsWriteAndARecordRowFo
         for (std::string cell; std::getline(row, cell, ',');)
             f.push_back(cell);
         m.operatorSetText(VP, VP_VAL_1, f.at(8), false);
-        m.operatorSetText(VP, VP_VAL_2, f.at(13 + (f.size() - 20)), false);
+        m.operatorSetText(VP, VP_VAL_2, f.at(13 + (f.size() - 22)), false);
         m.operatorCommit(VP, VP_OK_3);
     };
     commit(povUallCB, PP, PP_U_ALL);

@@ -11,6 +11,7 @@
 #include "trl4/callbacks.h"
 #include "trl4/generator.h"
 #include "trl4/meters.h"
+#include "trl4/protocol_record.h"
 #include "trl4/status_line.h"
 #include "trl4/verification.h"
 #include "userint.h"
@@ -97,10 +98,14 @@ void verifyAll(int kind, std::span<const double> points, Setup setup) {
             return;
         }
     }
+    int number = 0;
     for (const double point : points) {
         povNominal = point;
-        if (setup() < 0) return;
-        if (!(automatic != 0 ? readAndAccept() : waitForOperator())) return;
+        SetFullProcedurePoint(++number);
+        const bool accepted =
+            setup() >= 0 && (automatic != 0 ? readAndAccept() : waitForOperator());
+        SetFullProcedurePoint(0);
+        if (!accepted) return;
     }
 }
 
