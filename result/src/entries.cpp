@@ -28,8 +28,8 @@ class Checker {
         return true;
     }
 
-    bool pattern(const std::string &label, const std::string &value, bool (*matches)(const std::string &),
-                 const char *rule) {
+    bool pattern(const std::string &label, const std::string &value,
+                 bool (*matches)(const std::string &), const char *rule) {
         if (value.empty()) return add(label, "не заполнено");
         return matches(value) || add(label, rule);
     }
@@ -135,11 +135,11 @@ std::vector<std::string> checkEntries(const Entries &entries,
 
     for (const MezzanineVerdict &v : verdicts) {
         if (!v.complete()) continue;
-        const std::string who = "Мезонин " + v.mezzanine.carrier + " поз. " +
-                                std::to_string(v.mezzanine.position);
+        const std::string who =
+            "Мезонин " + v.mezzanine.carrier + " поз. " + std::to_string(v.mezzanine.position);
         if (v.date().empty()) check.add(who, "в записи нет даты поверки");
-        const auto at = entries.instruments.find(
-            instrumentKey(v.mezzanine.carrier, v.mezzanine.position));
+        const auto at =
+            entries.instruments.find(instrumentKey(v.mezzanine.carrier, v.mezzanine.position));
         const InstrumentEntries none;
         const InstrumentEntries &in = at == entries.instruments.end() ? none : at->second;
         check.text(who + ", номер типа в реестре", in.typeNumber, 32);
@@ -148,11 +148,11 @@ std::vector<std::string> checkEntries(const Entries &entries,
         if (!in.manufactureYear.empty())
             check.pattern(who + ", год выпуска", in.manufactureYear, year, "четыре цифры");
         check.text(who + ", владелец", in.owner, 512, false);
-        if (v.fit())
-            check.pattern(who + ", номер наклейки", in.stickerNumber, sticker, "11 цифр");
+        if (v.fit()) check.pattern(who + ", номер наклейки", in.stickerNumber, sticker, "11 цифр");
         for (const std::string &meter : v.meters()) {
             const auto m = entries.meters.find(meter);
-            checkMean(check, "Прибор " + meter, m == entries.meters.end() ? MeanEntries{} : m->second);
+            checkMean(check, "Прибор " + meter,
+                      m == entries.meters.end() ? MeanEntries{} : m->second);
         }
     }
 

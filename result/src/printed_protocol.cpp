@@ -57,7 +57,8 @@ std::string russianDate(const std::string &iso) {
 // A coordinate of the chart: one decimal, whatever the locale.
 std::string coord(double v) {
     char out[32];
-    const auto r = std::to_chars(out, out + sizeof out, std::round(v * 10) / 10, std::chars_format::fixed);
+    const auto r =
+        std::to_chars(out, out + sizeof out, std::round(v * 10) / 10, std::chars_format::fixed);
     return std::string(out, r.ptr);
 }
 
@@ -70,9 +71,10 @@ class Page {
             entries_.instruments.at(instrumentKey(v.mezzanine.carrier, v.mezzanine.position));
         const LabEntries &lab = entries_.lab;
         const VerificationEntries &now = entries_.verification;
-        out_ += "<section class=\"sheet\">\n<h1>ПРОТОКОЛ ПОВЕРКИ</h1>\n<p class=\"subtitle\">"
-                "генератора произвольных форм ТРЛ4 (мезонин), заводской № " +
-                escaped(in.serialNumber) + "</p>\n";
+        out_ +=
+            "<section class=\"sheet\">\n<h1>ПРОТОКОЛ ПОВЕРКИ</h1>\n<p class=\"subtitle\">"
+            "генератора произвольных форм ТРЛ4 (мезонин), заводской № " +
+            escaped(in.serialNumber) + "</p>\n";
 
         out_ += "<div class=\"pair\">\n<div>\n<h2>Поверка</h2>\n<table class=\"facts\">\n";
         fact("Организация", lab.name);
@@ -144,16 +146,16 @@ class Page {
         std::vector<std::string> seen;
         for (const auto *run : {&v.amplitude, &v.frequency}) {
             for (const RecordRow &row : (*run)->rows) {
-                const std::string text =
-                    row.mathlibVersion.empty() && row.mathlibCrc.empty()
-                        ? std::string("не найдена при запуске программы")
-                        : "версия " + row.mathlibVersion + ", контрольная сумма (CRC32) " +
-                              row.mathlibCrc;
+                const std::string text = row.mathlibVersion.empty() && row.mathlibCrc.empty()
+                                             ? std::string("не найдена при запуске программы")
+                                             : "версия " + row.mathlibVersion +
+                                                   ", контрольная сумма (CRC32) " + row.mathlibCrc;
                 if (std::find(seen.begin(), seen.end(), text) == seen.end()) seen.push_back(text);
             }
         }
-        out_ += "<h2>Метрологически значимое программное обеспечение</h2>\n"
-                "<table class=\"facts\">\n";
+        out_ +=
+            "<h2>Метрологически значимое программное обеспечение</h2>\n"
+            "<table class=\"facts\">\n";
         for (const std::string &s : seen)
             fact("Библиотека ksptrl4_math", s);
         out_ += "</table>\n";
@@ -189,9 +191,10 @@ class Page {
     void chart(const FullRun &run, std::size_t channel) {
         constexpr double kWidth = 680, kLeft = 90, kMid = 48, kBand = 24;
         const double column = (kWidth - kLeft) / static_cast<double>(run.rows.size());
-        out_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 680 110\" "
-                "font-family=\"Liberation Sans, Arial, sans-serif\" font-size=\"10\" role=\"img\">\n"
-                "<title>Относительная погрешность в полосе допуска</title>\n";
+        out_ +=
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 680 110\" "
+            "font-family=\"Liberation Sans, Arial, sans-serif\" font-size=\"10\" role=\"img\">\n"
+            "<title>Относительная погрешность в полосе допуска</title>\n";
         out_ += "<text x=\"4\" y=\"" + coord(kMid - kBand + 4) + "\">+допуск</text>\n";
         out_ += "<text x=\"4\" y=\"" + coord(kMid + 4) + "\">0</text>\n";
         out_ += "<text x=\"4\" y=\"" + coord(kMid + kBand + 4) + "\">−допуск</text>\n";
@@ -221,7 +224,8 @@ class Page {
                         "\" stroke=\"#c00000\" stroke-width=\"2\"/>\n";
             }
             out_ += "<text x=\"" + coord(x + 26) + "\" y=\"" + coord(y + 3.5) + "\">" +
-                    (shown ? protocolNumber(c.relErrorPercent) + " %" : std::string("?")) + "</text>\n";
+                    (shown ? protocolNumber(c.relErrorPercent) + " %" : std::string("?")) +
+                    "</text>\n";
             out_ += "<text x=\"" + coord(x) + "\" y=\"105\" text-anchor=\"middle\">" +
                     protocolNumber(row.nominal) + " " + unit(run.kind) + ", ±" +
                     protocolNumber(row.tolerancePercent) + " %</text>\n";
@@ -236,8 +240,9 @@ class Page {
             int months = 0;
             std::from_chars(lab.intervalMonths.data(),
                             lab.intervalMonths.data() + lab.intervalMonths.size(), months);
-            out_ += "<p class=\"conclusion\">Средство измерений <b>пригодно</b> к применению.</p>\n"
-                    "<table class=\"facts\">\n";
+            out_ +=
+                "<p class=\"conclusion\">Средство измерений <b>пригодно</b> к применению.</p>\n"
+                "<table class=\"facts\">\n";
             fact("Действительно до", russianDate(validUntil(v.date(), months)));
             fact("Номер наклейки", in.stickerNumber);
             fact("Знак поверки в паспорте",
@@ -246,19 +251,19 @@ class Page {
                  entries_.verification.signInstrument ? "нанесён" : "не нанесён");
             out_ += "</table>\n";
         } else {
-            out_ += "<p class=\"conclusion\">Средство измерений <b>непригодно</b> к "
-                    "применению.</p>\n<p>Причины:</p>\n<ul>\n";
+            out_ +=
+                "<p class=\"conclusion\">Средство измерений <b>непригодно</b> к "
+                "применению.</p>\n<p>Причины:</p>\n<ul>\n";
             for (const std::string &r : v.reasons())
                 out_ += "<li>" + escaped(r) + "</li>\n";
             out_ += "</ul>\n";
         }
-        out_ += "<table class=\"signatures\">\n<tr><td>Поверитель</td><td><span class=\"line\">"
-                "</span></td><td>" +
-                escaped(lab.verifier) +
-                "</td></tr>\n<tr><td>Дата поверки</td><td colspan=\"2\">" +
-                russianDate(v.date()) +
-                "</td></tr>\n<tr><td>Дата протокола</td><td colspan=\"2\">" +
-                russianDate(entries_.printedOn) + "</td></tr>\n</table>\n";
+        out_ +=
+            "<table class=\"signatures\">\n<tr><td>Поверитель</td><td><span class=\"line\">"
+            "</span></td><td>" +
+            escaped(lab.verifier) + "</td></tr>\n<tr><td>Дата поверки</td><td colspan=\"2\">" +
+            russianDate(v.date()) + "</td></tr>\n<tr><td>Дата протокола</td><td colspan=\"2\">" +
+            russianDate(entries_.printedOn) + "</td></tr>\n</table>\n";
     }
 
     const Entries &entries_;
@@ -267,13 +272,12 @@ class Page {
 
 }  // namespace
 
-std::string printedProtocol(const Entries &entries,
-                            const std::vector<MezzanineVerdict> &verdicts,
+std::string printedProtocol(const Entries &entries, const std::vector<MezzanineVerdict> &verdicts,
                             const std::string &protocolName) {
-    std::string out = "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n"
-                      "<title>Протокол поверки — " +
-                      escaped(protocolName) + "</title>\n<style>" + kStyle +
-                      "</style>\n</head>\n<body>\n";
+    std::string out =
+        "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<title>Протокол поверки — " +
+        escaped(protocolName) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
     Page page(entries, out);
     for (const MezzanineVerdict &v : verdicts)
         if (v.complete()) page.sheet(v, protocolName);

@@ -16,18 +16,28 @@ namespace {
 
 // The columns, in order; a record written before the points were named ends after the
 // checksum, and rows of the later form may follow its header.
-constexpr std::string_view kColumns[] = {
-    "time",          "crate",
-    "slot",          "position",
-    "carrier",       "kind",
-    "nominal",       "tolerance_percent",
-    "reading_1",     "abs_error_1",
-    "rel_error_percent_1", "verdict_1",
-    "read_by_1",     "reading_2",
-    "abs_error_2",   "rel_error_percent_2",
-    "verdict_2",     "read_by_2",
-    "mathlib_version", "mathlib_crc32",
-    "procedure",     "point"};
+constexpr std::string_view kColumns[] = {"time",
+                                         "crate",
+                                         "slot",
+                                         "position",
+                                         "carrier",
+                                         "kind",
+                                         "nominal",
+                                         "tolerance_percent",
+                                         "reading_1",
+                                         "abs_error_1",
+                                         "rel_error_percent_1",
+                                         "verdict_1",
+                                         "read_by_1",
+                                         "reading_2",
+                                         "abs_error_2",
+                                         "rel_error_percent_2",
+                                         "verdict_2",
+                                         "read_by_2",
+                                         "mathlib_version",
+                                         "mathlib_crc32",
+                                         "procedure",
+                                         "point"};
 constexpr std::size_t kAllColumns = std::size(kColumns);
 constexpr std::size_t kEarlierColumns = 20;
 // Far more fields than a row has: a longer row is refused without keeping them all.
@@ -176,8 +186,7 @@ class RowReader {
     std::string read() {
         const auto &f = line_.fields;
         for (std::size_t i = 0; i < f.size(); ++i) {
-            if (const char *fault = textFault(f[i]))
-                return std::string(kColumns[i]) + ": " + fault;
+            if (const char *fault = textFault(f[i])) return std::string(kColumns[i]) + ": " + fault;
         }
         row_.line = line_.number;
         row_.time = f[0];
@@ -226,7 +235,8 @@ class RowReader {
         if (!abs) return bad(first + 1);
         if (!rel) return bad(first + 2);
         const double X = row_.nominal, v = *reading;
-        if (!same(*abs, X - v)) return std::string(kColumns[first + 1]) + ": не сходится с показанием";
+        if (!same(*abs, X - v))
+            return std::string(kColumns[first + 1]) + ": не сходится с показанием";
         if (!same(*rel, (X - v) / X * 100))
             return std::string(kColumns[first + 2]) + ": не сходится с показанием";
         if (f[first + 3] != "норма" && f[first + 3] != "НЕ НОРМА") return bad(first + 3);
@@ -301,8 +311,8 @@ bool parseRecord(std::string_view text, std::vector<RecordRow> &rows,
         std::string why = line.fault;
         RecordRow row;
         if (why.empty() && line.fields.size() != columns && line.fields.size() != kAllColumns) {
-            why = "полей " + std::to_string(line.fields.size()) + ", а не " +
-                  std::to_string(columns);
+            why =
+                "полей " + std::to_string(line.fields.size()) + ", а не " + std::to_string(columns);
         }
         if (why.empty()) why = RowReader(line, row).read();
         if (why.empty()) {
@@ -313,8 +323,7 @@ bool parseRecord(std::string_view text, std::vector<RecordRow> &rows,
             ++more;
         }
     }
-    if (more > 0)
-        problems.push_back({0, "и ещё строк с ошибками: " + std::to_string(more)});
+    if (more > 0) problems.push_back({0, "и ещё строк с ошибками: " + std::to_string(more)});
     return problems.empty();
 }
 

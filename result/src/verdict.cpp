@@ -53,8 +53,8 @@ std::vector<std::string> MezzanineVerdict::reasons() const {
             const RecordedChannel &ch = row.channels[c];
             if (ch.pass) continue;
             out.push_back(std::string(kindName(row.kind)) + " " +
-                          text::protocolNumber(row.nominal) + " " + unit(row.kind) +
-                          ", канал " + std::to_string(c + 1) + ": погрешность " +
+                          text::protocolNumber(row.nominal) + " " + unit(row.kind) + ", канал " +
+                          std::to_string(c + 1) + ": погрешность " +
                           text::protocolNumber(ch.relErrorPercent) + " % при допуске " +
                           text::protocolNumber(row.tolerancePercent) + " %");
         }
@@ -63,7 +63,8 @@ std::vector<std::string> MezzanineVerdict::reasons() const {
 }
 
 std::string MezzanineVerdict::incompleteness() const {
-    if (!amplitude && !frequency) return "нет записанной целиком полной поверки амплитуды и частоты";
+    if (!amplitude && !frequency)
+        return "нет записанной целиком полной поверки амплитуды и частоты";
     if (!amplitude) return "нет записанной целиком полной поверки амплитуды";
     if (!frequency) return "нет записанной целиком полной поверки частоты";
     return {};

@@ -48,13 +48,14 @@ struct Mez {
 std::string row(const Mez &m, Kind kind, double X, double T, double m1, double m2, int point,
                 const std::string &by = "", const char *time = "2026-12-07T10:15:00+03:00") {
     std::string out = std::string(time) + ",24,3," + std::to_string(m.position) + "," +
-                      quoted(m.carrier) + "," + (kind == Kind::Amplitude ? "amplitude" : "frequency") +
-                      "," + shortest(X) + "," + shortest(T);
+                      quoted(m.carrier) + "," +
+                      (kind == Kind::Amplitude ? "amplitude" : "frequency") + "," + shortest(X) +
+                      "," + shortest(T);
     const std::string who =
         by.empty() ? std::string(kind == Kind::Amplitude ? kVoltmeter : kCounter) : by;
     for (const double v : {m1, m2}) {
-        out += "," + shortest(v) + "," + shortest(X - v) + "," + shortest((X - v) / X * 100) +
-               "," + (T >= std::fabs(X - v) / X * 100 ? "норма" : "НЕ НОРМА") + "," + quoted(who);
+        out += "," + shortest(v) + "," + shortest(X - v) + "," + shortest((X - v) / X * 100) + "," +
+               (T >= std::fabs(X - v) / X * 100 ? "норма" : "НЕ НОРМА") + "," + quoted(who);
     }
     out += ",1.0,5D2C01A7,";
     out += point > 0 ? "full," + std::to_string(point) : std::string("single,");
@@ -111,8 +112,8 @@ Entries goodEntries(const std::vector<Mez> &mezzanines = {Mez{}}) {
     std::uint64_t sticker = 10000000001;
     for (const Mez &m : mezzanines) {
         e.instruments[instrumentKey(m.carrier, m.position)] = {
-            "81234-21", "ТРЛ4-2", "0241-" + std::to_string(m.position), "2021", "АО «Заказчик»",
-            std::to_string(sticker++)};
+            "81234-21", "ТРЛ4-2",        "0241-" + std::to_string(m.position),
+            "2021",     "АО «Заказчик»", std::to_string(sticker++)};
     }
     e.meters[kVoltmeter] = {"54321-13", "VK5400123", ""};
     e.meters[kCounter] = {"", "", "3.2.ЗЛК.0042.2024"};
@@ -149,9 +150,9 @@ TEST(RecordFile, ReadsWhatTheProgramWritesUnderEitherHeader) {
     // An earlier record: its rows name no points; a later program appends rows that do.
     std::string earlier = row(Mez{}, Kind::Amplitude, 10, 0.02005, 10, 10, 1);
     earlier.resize(earlier.rfind(",full"));
-    ASSERT_TRUE(parse(kEarlierHeader + earlier + "\r\n" +
-                          row(Mez{}, Kind::Amplitude, 10, 0.02005, 10, 10, 1),
-                      rows, problems));
+    ASSERT_TRUE(parse(
+        kEarlierHeader + earlier + "\r\n" + row(Mez{}, Kind::Amplitude, 10, 0.02005, 10, 10, 1),
+        rows, problems));
     EXPECT_EQ(rows[0].fullPoint, 0);
     EXPECT_EQ(rows[1].fullPoint, 1);
 }
@@ -380,15 +381,17 @@ TEST_F(Export, TwoMezzaninesInOneProtocolEachWithItsOwnEntries) {
 
 TEST_F(Export, TextsWithMarkupCharactersAreEscaped) {
     const Mez odd{2, "Носитель <№5> & \"Ко\""};
-    const std::string path = protocol("escaped.log", kHeader + fullRuns(odd, 0, "R&S <\"A\">, 'x'"));
+    const std::string path =
+        protocol("escaped.log", kHeader + fullRuns(odd, 0, "R&S <\"A\">, 'x'"));
     Entries e = goodEntries({odd});
     e.meters = {{"R&S <\"A\">, 'x'", {"1<2", "a&b", ""}}};
     e.instruments.begin()->second.owner = "ООО \"Рога & Копыта\" <филиал>";
     e.lab.verifier = "О'Нил & сын";
     ASSERT_TRUE(exportResult(path, e, problems)) << problems.at(0);
     const std::string xml = slurp(xmlPath(path));
-    EXPECT_NE(xml.find("<gost:miOwner>ООО &quot;Рога &amp; Копыта&quot; &lt;филиал&gt;</gost:miOwner>"),
-              std::string::npos);
+    EXPECT_NE(
+        xml.find("<gost:miOwner>ООО &quot;Рога &amp; Копыта&quot; &lt;филиал&gt;</gost:miOwner>"),
+        std::string::npos);
     EXPECT_NE(xml.find("<gost:metrologist>О&#39;Нил &amp; сын</gost:metrologist>"),
               std::string::npos);
     EXPECT_NE(xml.find("<gost:typeNum>1&lt;2</gost:typeNum>"), std::string::npos);
@@ -404,8 +407,8 @@ TEST_F(Export, MalformedEntriesOrRecordWriteNothingAndALaterExportReplacesBoth) 
     Entries e = goodEntries();
     e.lab.cipher = "gl";
     EXPECT_FALSE(exportResult(path, e, problems));
-    EXPECT_EQ(problems, std::vector<std::string>{
-                            "Шифр знака поверки: от 1 до 3 заглавных русских букв"});
+    EXPECT_EQ(problems,
+              std::vector<std::string>{"Шифр знака поверки: от 1 до 3 заглавных русских букв"});
     EXPECT_FALSE(std::filesystem::exists(xmlPath(path)));
     EXPECT_FALSE(std::filesystem::exists(htmlPath(path)));
 

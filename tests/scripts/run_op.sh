@@ -19,6 +19,7 @@
 #   --shots DIR         folder for the script's pictures (created), handed to p_trl4
 #   --locale NAME       LANG=LC_ALL=NAME; missing, it skips (77) or, required, fails
 #   --meters TEXT       write TEXT as the user's meter assignment before the run
+#   --results FILE      copy FILE as the user's result entries before the run
 #   --file NAME REGEX   the file NAME the run left in WORKDIR must match REGEX
 #   --file-not NAME REGEX  it must not (a missing file matches nothing)
 set -u
@@ -67,6 +68,7 @@ $2"; shift 2 ;;
         shift 2 ;;
     --uir) printf '%s\n' "$2" >"$workdir/p_trl4.uir"; shift 2 ;;
     --meters) mkdir -p "$workdir/config" && printf "$2\n" >"$workdir/config/meters.yaml"; shift 2 ;;
+    --results) mkdir -p "$workdir/config" && cp "$2" "$workdir/config/results.yaml" || exit 1; shift 2 ;;
     --file) file_res="$file_res
 $2	$3"; shift 3 ;;
     --file-not) file_not="$file_not

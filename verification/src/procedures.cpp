@@ -25,6 +25,28 @@ constexpr double kFrequencyPoints[] = {25000.0, 10000.0, 1000.0, 1.0};
 constexpr double kMaxAmplitude = 10.0;
 constexpr double kMaxFrequency = 96000.0;
 
+// The full verifications recorded whole in this session, for the mezzanine and protocol
+// they were recorded for.
+struct WholeVerifications {
+    uint16_t crate = 0, slot = 0, position = 0;
+    std::string carrier, protocol;
+    bool kinds[2] = {false, false};
+};
+WholeVerifications g_whole;
+void (*g_wholeHandler)() = nullptr;
+
+void recordedWhole(int kind) {
+    const bool same = g_whole.crate == crateAddr && g_whole.slot == slotNum &&
+                      g_whole.position == mezNum && g_whole.carrier == carrierName &&
+                      g_whole.protocol == logFileName;
+    if (!same) g_whole = {crateAddr, slotNum, mezNum, carrierName, logFileName, {false, false}};
+    g_whole.kinds[kind] = true;
+    if (g_whole.kinds[0] && g_whole.kinds[1] && g_wholeHandler != nullptr) {
+        g_whole.kinds[0] = g_whole.kinds[1] = false;
+        g_wholeHandler();
+    }
+}
+
 // Set when stopping the generator failed for the pending point: a second cancel then ends it.
 bool g_stopFailed = false;
 
@@ -107,6 +129,7 @@ void verifyAll(int kind, std::span<const double> points, Setup setup) {
         SetFullProcedurePoint(0);
         if (!accepted) return;
     }
+    recordedWhole(kind);
 }
 
 // One point at the operator's value in `control` of PP, refused when the generator cannot
@@ -133,6 +156,10 @@ int setupFrequency() {
 }
 
 }  // namespace
+
+void SetFullVerificationsHandler(void (*handler)()) {
+    g_wholeHandler = handler;
+}
 
 int povUallCB(int, int, int event, void *, int, int) {
     if (event == EVENT_COMMIT) verifyAll(0, kAmplitudePoints, setupAmplitude);

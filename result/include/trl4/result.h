@@ -108,8 +108,7 @@ std::string validUntil(const std::string &date, int months);
 std::string arshinXml(const Entries &entries, const std::vector<MezzanineVerdict> &verdicts);
 
 // The printed protocol: a self-contained HTML page for A4.
-std::string printedProtocol(const Entries &entries,
-                            const std::vector<MezzanineVerdict> &verdicts,
+std::string printedProtocol(const Entries &entries, const std::vector<MezzanineVerdict> &verdicts,
                             const std::string &protocolName);
 
 // The files beside the protocol: "<protocol>.csv" read, "<protocol>.arshin.xml" and

@@ -71,6 +71,10 @@ bool replaceFileContent(const char *utf8Path, const std::string &content);
 // larger.
 bool readWholeFile(const char *utf8Path, std::string &content, std::size_t maxBytes);
 
+// Hands the file to the desktop's program for it (xdg-open; on Windows the shell's default)
+// and returns at once, without waiting for that program. False when it could not be handed.
+bool openDocument(const char *utf8Path);
+
 struct LocalTime {
     int year = 0;
     int month = 0;  // 1..12
