@@ -85,8 +85,8 @@ void collect() {
     lab = {field(RES_LAB_NAME), field(RES_CIPHER), field(RES_VERIFIER), field(RES_PROCEDURE),
            field(RES_INTERVAL)};
     InstrumentEntries &in = g_entries.instruments[openInstrument()];
-    in = {field(RES_MI_TYPE), field(RES_MODIFICATION), field(RES_SERIAL), field(RES_YEAR),
-          field(RES_OWNER),   field(RES_STICKER)};
+    in = {field(RES_MI_TYPE), field(RES_MODIFICATION), field(RES_SERIAL),
+          field(RES_YEAR),    field(RES_OWNER),        field(RES_STICKER)};
     keepShownMean();
     VerificationEntries &now = g_entries.verification;
     now.temperature = field(RES_TEMPERATURE);
@@ -123,8 +123,8 @@ std::string conclusionText(const std::vector<MezzanineVerdict> &verdicts) {
 void showConclusion(const std::vector<std::string> &after) {
     std::vector<MezzanineVerdict> verdicts;
     std::vector<std::string> problems;
-    std::string text = readRecord(logFileName, verdicts, problems) ? conclusionText(verdicts)
-                                                                    : std::string();
+    std::string text =
+        readRecord(logFileName, verdicts, problems) ? conclusionText(verdicts) : std::string();
     for (const std::string &line : problems)
         text += line + "\n";
     for (const std::string &line : after)
@@ -180,7 +180,8 @@ void ShowVerificationResult() {
     std::vector<std::string> notes;
     if (!g_loaded) {
         std::string problem;
-        if (!LoadResultSettings(g_entries, problem)) notes.push_back("Настройки не прочитаны: " + problem);
+        if (!LoadResultSettings(g_entries, problem))
+            notes.push_back("Настройки не прочитаны: " + problem);
         g_loaded = true;
     }
     fillFields();
@@ -209,7 +210,8 @@ int resultExportCB(int, int, int event, void *, int, int) {
     std::vector<std::string> notes;
     std::string problem;
     // What was typed is kept for next time, whether or not it may be exported yet.
-    if (!SaveResultSettings(g_entries, problem)) notes.push_back("Настройки не записаны: " + problem);
+    if (!SaveResultSettings(g_entries, problem))
+        notes.push_back("Настройки не записаны: " + problem);
     std::vector<std::string> problems;
     if (exportResult(logFileName, g_entries, problems)) {
         notes.push_back("Записаны " + xmlPath(logFileName) + " и " + htmlPath(logFileName));

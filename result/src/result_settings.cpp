@@ -46,7 +46,8 @@ bool LoadResultSettings(Entries &entries, std::string &problem) {
                            text(section, "verifier"), text(section, "procedure"),
                            text(section, "interval-months")};
         } else if (key.rfind(kInstrument, 0) == 0) {
-            InstrumentEntries &in = entries.instruments[key.substr(std::char_traits<char>::length(kInstrument))];
+            InstrumentEntries &in =
+                entries.instruments[key.substr(std::char_traits<char>::length(kInstrument))];
             in.typeNumber = text(section, "type-number");
             in.modification = text(section, "modification");
             in.serialNumber = text(section, "serial-number");
@@ -91,7 +92,8 @@ bool SaveResultSettings(const Entries &entries, std::string &problem) {
         out.text("standard-number", m.standardNumber);
         out.endSection();
     }
-    const std::string content = "# p_trl4: the lab's entries for the verification result\n" + out.result();
+    const std::string content =
+        "# p_trl4: the lab's entries for the verification result\n" + out.result();
     if (trl4::os::replaceFileContent(path.c_str(), content)) return true;
     problem = path + ": " + trl4::os::lastFileErrorText();
     return false;

@@ -3,8 +3,8 @@
 #include "trl4/os.h"
 
 #ifdef _WIN32
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 #else
