@@ -12,6 +12,7 @@
 #include "trl4/app_state.h"
 #include "trl4/callbacks.h"
 #include "trl4/os.h"
+#include "trl4/result_settings.h"
 #include "userint.h"
 
 namespace {
@@ -136,7 +137,7 @@ void showConclusion(const std::vector<std::string> &after) {
 void fillMeans() {
     std::vector<MezzanineVerdict> verdicts;
     std::vector<std::string> ignored;
-    readRecord(logFileName, verdicts, ignored);
+    if (logFileName[0] != '\0') readRecord(logFileName, verdicts, ignored);
     g_means.clear();
     bool typed = false;
     for (const MezzanineVerdict &v : verdicts) {
@@ -180,7 +181,7 @@ void ShowVerificationResult() {
     std::vector<std::string> notes;
     if (!g_loaded) {
         std::string problem;
-        if (!LoadResultSettings(g_entries, problem))
+        if (!loadSettings(g_entries, problem))
             notes.push_back("Настройки не прочитаны: " + problem);
         g_loaded = true;
     }
@@ -210,10 +211,11 @@ int resultExportCB(int, int, int event, void *, int, int) {
     std::vector<std::string> notes;
     std::string problem;
     // What was typed is kept for next time, whether or not it may be exported yet.
-    if (!SaveResultSettings(g_entries, problem))
-        notes.push_back("Настройки не записаны: " + problem);
+    if (!saveSettings(g_entries, problem)) notes.push_back("Настройки не записаны: " + problem);
     std::vector<std::string> problems;
-    if (exportResult(logFileName, g_entries, problems)) {
+    if (logFileName[0] == '\0') {
+        notes.push_back("Не экспортировано: нет файла протокола");
+    } else if (exportResult(logFileName, g_entries, problems)) {
         notes.push_back("Записаны " + xmlPath(logFileName) + " и " + htmlPath(logFileName));
     } else {
         notes.push_back("Не экспортировано:");
@@ -228,7 +230,7 @@ int resultOpenCB(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     const std::string page = htmlPath(logFileName);
     std::vector<std::string> notes;
-    if (trl4::os::fileExists(page.c_str()) != 1) {
+    if (logFileName[0] == '\0' || trl4::os::fileExists(page.c_str()) != 1) {
         notes.push_back("Протокол " + page + " ещё не записан: сначала «Экспорт»");
     } else if (!trl4::os::openDocument(page.c_str())) {
         notes.push_back("Протокол " + page + " не открыт: " + trl4::os::lastFileErrorText());
@@ -243,7 +245,7 @@ int closeResultCB(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     collect();
     std::string problem;
-    SaveResultSettings(g_entries, problem);
+    saveSettings(g_entries, problem);
     HidePanel(RES);
     return 0;
 }

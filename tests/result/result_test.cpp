@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "trl4/result.h"
+#include "trl4/result_settings.h"
 
 namespace {
 
@@ -426,6 +427,66 @@ TEST_F(Export, MalformedEntriesOrRecordWriteNothingAndALaterExportReplacesBoth) 
     ASSERT_TRUE(exportResult(path, e, problems = {}));
     EXPECT_NE(slurp(xmlPath(path)).find("<gost:temperature>21,0 °C</gost:temperature>"),
               std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+class Settings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = std::filesystem::current_path() / "settings";
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+#ifdef _WIN32
+        _putenv_s("TRL4_SETTINGS_DIR", dir.string().c_str());
+#else
+        setenv("TRL4_SETTINGS_DIR", dir.c_str(), 1);
+#endif
+    }
+    void TearDown() override {
+#ifdef _WIN32
+        _putenv_s("TRL4_SETTINGS_DIR", "");
+#else
+        unsetenv("TRL4_SETTINGS_DIR");
+#endif
+    }
+    std::filesystem::path dir;
+    std::string problem;
+};
+
+TEST_F(Settings, TheLabsTheInstrumentsAndTheMetersEntriesComeBackAndNothingOfOneVerification) {
+    Entries kept = goodEntries({Mez{}, Mez{4, "Носитель: \"№5\" # 2"}});
+    kept.meters["R&S <\"A\">: 'x'"] = {"1<2", "a&b", ""};
+    ASSERT_TRUE(saveSettings(kept, problem)) << problem;
+    Entries back;
+    ASSERT_TRUE(loadSettings(back, problem)) << problem;
+    EXPECT_EQ(back.lab.cipher, kept.lab.cipher);
+    EXPECT_EQ(back.lab.name, kept.lab.name);
+    EXPECT_EQ(back.lab.intervalMonths, "12");
+    ASSERT_EQ(back.instruments.size(), 2u);
+    const InstrumentEntries &odd = back.instruments.at(instrumentKey("Носитель: \"№5\" # 2", 4));
+    EXPECT_EQ(odd.serialNumber, "0241-4");
+    EXPECT_EQ(odd.owner, "АО «Заказчик»");
+    EXPECT_EQ(odd.stickerNumber, "");  // each verification has its own
+    EXPECT_EQ(back.meters.at("R&S <\"A\">: 'x'").typeNumber, "1<2");
+    EXPECT_EQ(back.meters.at(kCounter).standardNumber, "3.2.ЗЛК.0042.2024");
+    EXPECT_EQ(back.verification.temperature, "");
+}
+
+TEST_F(Settings, AFileThatIsNotOursChangesNothingAndSaysWhy) {
+    Entries entries = goodEntries();
+    for (const char *text :
+         {"lab: [1, 2]\n", "lab:\n  cipher: {a: 1}\n", "- lab\n", "lab: \"x\n"}) {
+        std::ofstream(dir / "results.yaml", std::ios::binary) << text;
+        EXPECT_FALSE(loadSettings(entries, problem)) << text;
+        EXPECT_NE(problem.find("results.yaml"), std::string::npos) << problem;
+        EXPECT_EQ(entries.lab.cipher, "ГЛ") << text;
+    }
+    std::filesystem::remove(dir / "results.yaml");
+    EXPECT_TRUE(loadSettings(entries, problem));
+    EXPECT_EQ(entries.lab.cipher, "ГЛ");
 }
 
 }  // namespace

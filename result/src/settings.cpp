@@ -1,11 +1,12 @@
 // The entries a lab types once: kept per user beside meters.yaml, written atomically.
+#include "trl4/result_settings.h"
+
 #include "trl4/os.h"
-#include "trl4/result_dialog.h"
 #include "trl4/yaml.h"
 
-namespace {
+namespace trl4::result {
 
-using namespace trl4::result;
+namespace {
 
 constexpr std::size_t kMaxSettingsBytes = 256 * 1024;
 constexpr const char *kInstrument = "instrument ";
@@ -21,9 +22,17 @@ std::string text(const trl4::yaml::Node &section, const char *key) {
     return n != nullptr && n->isScalar() ? n->text() : std::string();
 }
 
+// A section of the kept entries, as the writer gives it; anything else is not ours.
+bool ours(const trl4::yaml::Node &section) {
+    if (!section.isMapping()) return false;
+    for (const trl4::yaml::Node &value : section.children())
+        if (!value.isScalar() && !value.isNull()) return false;
+    return true;
+}
+
 }  // namespace
 
-bool LoadResultSettings(Entries &entries, std::string &problem) {
+bool loadSettings(Entries &entries, std::string &problem) {
     const std::string path = settingsPath();
     if (path.empty() || trl4::os::fileExists(path.c_str()) != 1) return true;
     std::string content;
@@ -37,9 +46,15 @@ bool LoadResultSettings(Entries &entries, std::string &problem) {
         problem = path + ": " + error.text();
         return false;
     }
-    if (!root.isMapping()) return root.isNull();
+    if (root.isNull()) return true;
+    bool fine = root.isMapping();
+    for (std::size_t i = 0; fine && i < root.size(); ++i)
+        fine = ours(root[i]);
+    if (!fine) {
+        problem = path + ": ожидались записи лаборатории, средств измерений и приборов";
+        return false;
+    }
     for (const trl4::yaml::Node &section : root.children()) {
-        if (!section.isMapping()) continue;
         const std::string &key = section.key();
         if (key == "lab") {
             entries.lab = {text(section, "name"), text(section, "cipher"),
@@ -62,7 +77,7 @@ bool LoadResultSettings(Entries &entries, std::string &problem) {
     return true;
 }
 
-bool SaveResultSettings(const Entries &entries, std::string &problem) {
+bool saveSettings(const Entries &entries, std::string &problem) {
     const std::string path = settingsPath();
     if (path.empty()) {
         problem = "нет папки настроек";
@@ -98,3 +113,5 @@ bool SaveResultSettings(const Entries &entries, std::string &problem) {
     problem = path + ": " + trl4::os::lastFileErrorText();
     return false;
 }
+
+}  // namespace trl4::result
