@@ -39,13 +39,6 @@ void atExit() {
     g_runtime.reset();
 }
 
-// The interactive view this platform's programs link: the factory the program passes.
-#ifdef _WIN32
-constexpr const char *kWindowView = "win32";
-#else
-constexpr const char *kWindowView = "qt";
-#endif
-
 bool displayAvailable() {
 #ifdef _WIN32
     return true;  // a Windows program always has its desktop
@@ -216,7 +209,8 @@ int InitPanelRuntime(int argc, char **argv, PanelViewFactory qtFactory) {
             return fail(UIE_BAD_ARGUMENT, "--view takes headless, qt or win32, not " + viewName);
         }
         bool explicitView = !viewName.empty();
-        if (viewName.empty()) viewName = displayAvailable() && qtFactory ? kWindowView : "headless";
+        if (viewName.empty())
+            viewName = displayAvailable() && qtFactory ? panel::windowViewName() : "headless";
         if (viewName != "headless") {
             const std::string title = viewName == "qt" ? "Qt" : "Win32";
             if (!qtFactory)

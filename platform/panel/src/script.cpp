@@ -485,11 +485,11 @@ bool ScriptRunner::run(const Action &a) {
             dump(panel);
             return true;
         case ActionKind::Shot: {
-            std::filesystem::path file(a.value);
-            if (!shots_.empty() && file.is_relative()) file = std::filesystem::path(shots_) / file;
+            std::filesystem::path file = text::pathOf(a.value);
+            if (!shots_.empty() && file.is_relative()) file = text::pathOf(shots_) / file;
             View *view = model_.view();
             std::string why;
-            if (view && view->shot(panel, file.string(), why)) return true;
+            if (view && view->shot(panel, text::textOf(file), why)) return true;
             if (!view || !view->interactive()) {
                 // Scripts run unchanged in both views; without pictures the shot is skipped.
                 std::fprintf(stderr, "%s:%d: shot skipped: %s\n", script_.name.c_str(), a.line,

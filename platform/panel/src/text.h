@@ -22,6 +22,17 @@ inline bool validUtf8(std::string_view s) {
     return trl4::utf8::valid(s);
 }
 
+// File names are UTF-8 in the model and in our files, whatever the system's own encoding of
+// paths: a Windows program's narrow names are in its ANSI code page.
+inline std::filesystem::path pathOf(const std::string &utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+inline std::string textOf(const std::filesystem::path &path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 // Splits a line into words and quoted texts; a '#' outside quotes ends it.
 inline bool tokenize(std::string_view line, std::vector<Token> &tokens, std::string &why) {
     tokens.clear();

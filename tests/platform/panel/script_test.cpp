@@ -275,6 +275,34 @@ TEST_F(RunnerTest, ColoursAreDumpedAndExpected) {
     EXPECT_EQ(error, "s.txt:1: '0x1000000' is not a colour (0xRRGGBB)");
 }
 
+// Script texts are UTF-8, and so is the name a view is asked to write, on every system.
+TEST_F(RunnerTest, ShotNameReachesTheViewAsTheScriptWroteIt) {
+    struct Camera final : panel::View {
+        std::string file;
+        const char *name() const override { return "camera"; }
+        bool interactive() const override { return true; }
+        void pump() override {}
+        void panelChanged(int, panel::PanelChange) override {}
+        void controlChanged(int, int, panel::ControlChange) override {}
+        void popupChanged(int, bool) override {}
+        void showMessage(const std::string &, const std::string &) override {}
+        int selectFile(const panel::FileRequest &, std::string &) override { return 0; }
+        bool shot(int, const std::string &name, std::string &) override {
+            file = name;
+            return true;
+        }
+    } camera;
+    model.setView(&camera);
+    Script s;
+    std::string error;
+    ASSERT_TRUE(panel::parseScript("shot MAIN главная.png\n", "t.txt", s, error)) << error;
+    runner = std::make_unique<ScriptRunner>(model, std::move(s), "снимки", out);
+    EXPECT_EQ(runAll(), ScriptRunner::Step::Exhausted) << runner->error();
+    const std::u8string expected = (std::filesystem::path(u8"снимки") / u8"главная.png").u8string();
+    EXPECT_EQ(camera.file, std::string(expected.begin(), expected.end()));
+    model.setView(nullptr);
+}
+
 TEST_F(RunnerTest, ShotWithoutPicturesIsSkippedNotFailed) {
     panel::HeadlessView view;
     model.setView(&view);

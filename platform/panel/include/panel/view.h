@@ -29,6 +29,15 @@ struct ScreenSize {
     int height = 1024;
 };
 
+// The window view this platform's programs link (the factory they pass), by its --view name.
+constexpr const char *windowViewName() {
+#ifdef _WIN32
+    return "win32";
+#else
+    return "qt";
+#endif
+}
+
 class View {
   public:
     virtual ~View() = default;
@@ -79,11 +88,8 @@ class HeadlessView final : public View {
     void showMessage(const std::string &, const std::string &) override {}
     int selectFile(const FileRequest &, std::string &) override { return VAL_NO_FILE_SELECTED; }
     bool shot(int, const std::string &, std::string &error) override {
-#ifdef _WIN32
-        error = "the headless view draws nothing: shot needs --view win32";
-#else
-        error = "the headless view draws nothing: shot needs --view qt";
-#endif
+        error =
+            std::string("the headless view draws nothing: shot needs --view ") + windowViewName();
         return false;
     }
 };

@@ -26,23 +26,17 @@
 #include <filesystem>
 
 #include "panel/kinds.h"
-#include "panel/program_files.h"
-#include "panel/view_support.h"
 #include "qt_view_impl.h"
 
 namespace trl4::panelqt {
 
 using panel::Control;
-using panel::ControlChange;
-using panel::Input;
 using panel::Kind;
 using panel::Mode;
-using panel::PanelChange;
 
 namespace {
 
 constexpr int kFontPixels = 12;
-constexpr int kLabelGap = 1;
 
 QString qs(const std::string &text) {
     return QString::fromStdString(text);
@@ -77,7 +71,7 @@ QStringList itemLabels(const std::vector<panel::Item> &items) {
 }  // namespace
 
 QtView::QtView(panel::Model &model, std::unique_ptr<QApplication> ownedApp)
-    : model_(model), app_(std::move(ownedApp)) {
+    : panel::WindowView(model), app_(std::move(ownedApp)) {
     installFontSubstitutions();
     if (app_) {
         // One look everywhere, so colours and frames are the model's, not a desktop theme's.
@@ -97,18 +91,16 @@ QtView::QtView(panel::Model &model, std::unique_ptr<QApplication> ownedApp)
         std::fprintf(stderr, "qt view: Qt's Russian texts (qtbase_ru) not found\n");
     }
     wake_.setSingleShot(true);
-    const std::filesystem::path pictures = panel::findProgramFile("resources");
-    pictureFolder_ =
-        pictures.empty()
-            ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("resources"))
-            : QString::fromStdString(pictures.string());
-    for (int handle : model_.panelHandles()) {
-        if (wanted(handle)) syncPanel(handle);
+    if (pictures().empty()) {
+        setPictures(QDir(QCoreApplication::applicationDirPath())
+                        .filePath(QStringLiteral("resources"))
+                        .toStdString());
     }
+    showExisting();
 }
 
 QtView::~QtView() {
-    if (model_.view() == this) model_.setView(nullptr);
+    detach();
     for (const QPointer<QWidget> &widget : doomed_)
         delete widget.data();
     doomed_.clear();
@@ -151,6 +143,13 @@ PanelSurface *QtView::surface(int panel) const {
     return it == panels_.end() ? nullptr : it->second.surface.data();
 }
 
+QtView::ControlWidgets *QtView::widgets(int panel, int control) {
+    const auto it = panels_.find(panel);
+    if (it == panels_.end()) return nullptr;
+    const auto c = it->second.controls.find(control);
+    return c == it->second.controls.end() ? nullptr : &c->second;
+}
+
 QWidget *QtView::body(int panel, int control) const {
     const auto it = panels_.find(panel);
     if (it == panels_.end()) return nullptr;
@@ -165,97 +164,34 @@ QLabel *QtView::label(int panel, int control) const {
     return c == it->second.controls.end() ? nullptr : c->second.label.data();
 }
 
-int QtView::topLevel(int handle) const {
-    return panel::topLevelPanel(model_, handle);
-}
+// ---- Building ----------------------------------------------------------------------------
 
-bool QtView::built(int handle) const {
-    const auto it = panels_.find(handle);
-    return it != panels_.end() && it->second.surface;
-}
-
-bool QtView::wanted(int handle) const {
-    const int top = topLevel(handle);
-    if (top == 0) return false;
-    if (built(top)) return true;
-    const panel::Panel *model = model_.panel(top);
-    return model != nullptr && model->visible;
-}
-
-QtView::PanelWidgets *QtView::ensurePanel(int handle) {
-    if (auto it = panels_.find(handle); it != panels_.end() && it->second.surface) {
-        return &it->second;
-    }
-    const panel::Panel *model = model_.panel(handle);
-    if (model == nullptr) return nullptr;
-    if (model->parent != 0 && ensurePanel(model->parent) == nullptr) return nullptr;
-    // Building the parent may have built this page already, through its tab control.
-    if (auto it = panels_.find(handle); it != panels_.end() && it->second.surface) {
-        return &it->second;
-    }
-
+bool QtView::createPanel(int handle, const panel::Panel &model) {
     PanelWidgets &widgets = panels_[handle];
     widgets.controls.clear();
     // A panel loaded into another sits inside it; pages get their place from their tab.
-    const bool child = model->parent != 0 && model->pageIndex < 0;
-    auto *surface = new PanelSurface(child ? panels_[model->parent].surface.data() : nullptr);
+    const bool child = model.parent != 0 && model.pageIndex < 0;
+    auto *surface = new PanelSurface(child ? this->surface(model.parent) : nullptr);
     widgets.surface = surface;
     surface->setFont(font("Arial"));
-    if (model->parent == 0) {
-        connect(surface, &PanelSurface::closeRequested, this, [this, handle] {
-            const Input result = model_.operatorClose(handle);
-            if (result != Input::Accepted) QApplication::beep();
-        });
+    if (model.parent == 0) {
+        connect(surface, &PanelSurface::closeRequested, this,
+                [this, handle] { inputClose(handle); });
         connect(surface, &PanelSurface::resizedByOperator, this,
-                [this, handle](int width, int height) {
-                    model_.operatorResize(handle, width, height);
-                });
+                [this, handle](int width, int height) { inputResize(handle, width, height); });
         connect(surface, &PanelSurface::defaultRequested, this,
-                [this, handle] { pressDefault(handle); });
-        // Esc leaves an owned window as its close box does; the main window stays.
-        connect(surface, &PanelSurface::escapeRequested, this, [this, handle] {
-            if (handle == mainPanel_) return;
-            if (model_.operatorClose(handle) != Input::Accepted) QApplication::beep();
-        });
+                [this, handle] { inputDefault(handle); });
+        connect(surface, &PanelSurface::escapeRequested, this,
+                [this, handle] { inputEscape(handle); });
     }
-    // A page behind another waits for its turn in front.
-    const panel::Control *tab =
-        model->pageIndex >= 0 ? model_.control(model->parent, model->tabControl) : nullptr;
-    if (tab == nullptr || tab->index == model->pageIndex) fillPanel(handle);
-    return &panels_[handle];
+    return true;
 }
 
-void QtView::fillPage(const Control &tab) {
-    if (tab.index >= 0 && static_cast<std::size_t>(tab.index) < tab.pages.size()) {
-        fillPanel(tab.pages[static_cast<std::size_t>(tab.index)]);
-    }
-}
-
-void QtView::fillPanel(int handle) {
-    auto it = panels_.find(handle);
-    const panel::Panel *model = model_.panel(handle);
-    if (it == panels_.end() || !it->second.surface || it->second.filled || model == nullptr) {
-        return;
-    }
-    it->second.filled = true;
-    for (const Control &control : model->controls) {
-        buildControl(handle, it->second, control);
-    }
-    // Panels loaded into this one come with it.
-    for (int other : model_.panelHandles()) {
-        const panel::Panel *inner = model_.panel(other);
-        if (inner != nullptr && inner->parent == handle && inner->pageIndex < 0) {
-            ensurePanel(other);
-            syncPanel(other);
-        }
-    }
-}
-
-void QtView::buildControl(int panel, PanelWidgets &widgets, const Control &control) {
-    ControlWidgets &w = widgets.controls[control.id];
-    if (w.body) return;
-    w.kind = control.kind;
-    QWidget *parent = widgets.surface;
+bool QtView::createControl(int panel, const Control &control) {
+    const auto owner = panels_.find(panel);
+    if (owner == panels_.end() || !owner->second.surface) return false;
+    ControlWidgets &w = owner->second.controls[control.id];
+    QWidget *parent = owner->second.surface;
     QWidget *body = nullptr;
     switch (control.kind) {
         case Kind::Button:
@@ -309,20 +245,10 @@ void QtView::buildControl(int panel, PanelWidgets &widgets, const Control &contr
     }
     if (control.kind == Kind::Decoration) body->lower();
     connectOperator(panel, control, body);
-    // A page built before its tab was shown follows the tab's show state, not its own.
-    // syncLook places the widgets before it shows them: a widget shown unplaced would first
-    // size itself to its contents, measuring its text for nothing.
-    const panel::Panel *owner = model_.panel(panel);
-    if (owner != nullptr) {
-        syncLook(*owner, control, w);
-    } else {
-        body->setVisible(control.visible);
-        if (w.label) w.label->setVisible(control.visible);
-    }
-    syncItems(control, w);
-    syncLines(control, w);
-    syncValue(control, w);
-    if (control.kind == Kind::Tab) syncPages(panel, control, w);
+    // Left hidden and unplaced: the core's first sync places the widgets before it shows them,
+    // since a widget shown unplaced would first size itself to its contents, measuring its
+    // text for nothing.
+    return true;
 }
 
 void QtView::connectOperator(int panel, const Control &control, QWidget *body) {
@@ -330,63 +256,45 @@ void QtView::connectOperator(int panel, const Control &control, QWidget *body) {
     switch (control.kind) {
         case Kind::Button:
             connect(static_cast<QPushButton *>(body), &QPushButton::clicked, this,
-                    [this, panel, id] { afterInput(panel, id, model_.operatorCommit(panel, id)); });
+                    [this, panel, id] { inputCommit(panel, id); });
             break;
         case Kind::Numeric:
         case Kind::String:
             connect(static_cast<EntryField *>(body), &EntryField::committed, this,
                     [this, panel, id](const QString &typed) {
-                        afterInput(panel, id,
-                                   model_.operatorSetText(panel, id, typed.toStdString(), true));
+                        inputText(panel, id, typed.toStdString());
                     });
             break;
         case Kind::CheckBox:
-            // A click is the operator's toggle: the model decides, the box follows it.
             connect(static_cast<QCheckBox *>(body), &QCheckBox::clicked, this,
-                    [this, panel, id](bool checked) {
-                        afterInput(panel, id,
-                                   model_.operatorSetNumber(panel, id, checked ? 1 : 0, true));
-                    });
+                    [this, panel, id] { inputToggle(panel, id); });
             break;
         case Kind::Ring:
             connect(static_cast<QComboBox *>(body), &QComboBox::activated, this,
-                    [this, panel, id](int index) {
-                        const Control *now = model_.control(panel, id);
-                        if (now != nullptr && now->index == index) return;
-                        afterInput(panel, id, model_.operatorSelect(panel, id, index));
-                    });
+                    [this, panel, id](int index) { inputSelect(panel, id, index); });
             break;
         case Kind::ListBox: {
             auto *list = static_cast<ListBox *>(body);
-            connect(list, &QListWidget::currentRowChanged, this, [this, panel, id](int row) {
-                const Control *now = model_.control(panel, id);
-                if (row < 0 || (now != nullptr && now->index == row)) return;
-                afterInput(panel, id, model_.operatorSelect(panel, id, row));
-            });
-            connect(list, &QListWidget::itemDoubleClicked, this, [this, panel, id] {
-                afterInput(panel, id, model_.operatorDoubleClick(panel, id));
-            });
+            connect(list, &QListWidget::currentRowChanged, this,
+                    [this, panel, id](int row) { inputSelect(panel, id, row); });
+            connect(list, &QListWidget::itemDoubleClicked, this,
+                    [this, panel, id] { inputDoubleClick(panel, id); });
             connect(list, &ListBox::commitRequested, this,
-                    [this, panel, id] { afterInput(panel, id, model_.operatorCommit(panel, id)); });
+                    [this, panel, id] { inputCommit(panel, id); });
             break;
         }
         case Kind::Tab:
             connect(static_cast<QTabWidget *>(body), &QTabWidget::currentChanged, this,
-                    [this, panel, id](int index) {
-                        const Control *now = model_.control(panel, id);
-                        if (index < 0 || (now != nullptr && now->index == index)) return;
-                        afterInput(panel, id, model_.operatorSelect(panel, id, index));
-                    });
+                    [this, panel, id](int index) { inputSelect(panel, id, index); });
             break;
         case Kind::TextBox:
-            // Scrolling is the operator's own business; the model only hears where it went.
             // Only the operator's scrolling (bar, wheel, keys): resizes and appends also move
             // the bar and are not input.
             connect(static_cast<LineBox *>(body)->verticalScrollBar(),
                     &QAbstractSlider::actionTriggered, this, [this, panel, id, body] {
                         const int line =
                             static_cast<LineBox *>(body)->verticalScrollBar()->sliderPosition();
-                        model_.operatorScroll(panel, id, line);
+                        inputScroll(panel, id, line);
                     });
             break;
         default:
@@ -394,121 +302,114 @@ void QtView::connectOperator(int panel, const Control &control, QWidget *body) {
     }
 }
 
-void QtView::afterInput(int panel, int control, Input result) {
-    if (result != Input::Accepted) {
-        QWidget *widget = body(panel, control);
-        const Control *model = model_.control(panel, control);
-        if (widget != nullptr && model != nullptr &&
-            (result == Input::BadValue || result == Input::TooLong)) {
-            // The operator reads Russian; the model's reasons are for scripts and logs.
-            const QString reason = result == Input::TooLong
-                                       ? QStringLiteral("Не более %1 симв.").arg(model->maxLength)
-                                       : QStringLiteral("Введите число");
-            QToolTip::showText(widget->mapToGlobal(QPoint(0, widget->height())), reason, widget);
-        } else {
-            QApplication::beep();
-        }
-    }
-    // Accepted or not, the widget shows what the model holds now.
-    syncControl(panel, control);
+void QtView::destroyControl(int panel, int control) {
+    const auto owner = panels_.find(panel);
+    if (owner == panels_.end()) return;
+    const auto c = owner->second.controls.find(control);
+    if (c == owner->second.controls.end()) return;
+    if (c->second.body) c->second.body->deleteLater();
+    if (c->second.label) c->second.label->deleteLater();
+    owner->second.controls.erase(c);
 }
 
-void QtView::syncPanel(int handle) {
-    const panel::Panel *model = model_.panel(handle);
-    PanelWidgets *widgets = ensurePanel(handle);
-    if (model == nullptr || widgets == nullptr || !widgets->surface) return;
-    PanelSurface &surface = *widgets->surface;
-    QPalette palette = surface.palette();
-    palette.setColor(QPalette::Window, rgb(model->background));
-    surface.setPalette(palette);
-    if (model->parent != 0 && model->pageIndex < 0) {
-        const panel::Geometry &g = model->geometry;
-        surface.setGeometry(g.left, g.top, g.width, g.height);
-        surface.setVisible(model->visible);
-        return;
+void QtView::dropWindows(int handle, const std::vector<int> &gone) {
+    const QPointer<PanelSurface> surface = this->surface(handle);
+    for (int other : gone)
+        panels_.erase(other);
+    if (surface) {
+        surface->hide();
+        surface->deleteLater();
+        doomed_.emplace_back(surface.data());
     }
-    if (model->parent != 0) {
-        // A page: its caption lives on the tab, its place is the tab's.
-        const Control *tab = model_.control(model->parent, model->tabControl);
-        QWidget *tabBody = body(model->parent, model->tabControl);
-        if (tab != nullptr && tabBody != nullptr) {
-            auto &parentWidgets = panels_[model->parent];
-            syncPages(model->parent, *tab, parentWidgets.controls[model->tabControl]);
-        }
-        return;
+}
+
+void QtView::ownerGone(int handle) {
+    // Taken from its owner, the window hides: showing it again is a sync's work.
+    PanelSurface *own = surface(handle);
+    if (own != nullptr && own->parentWidget() != nullptr) syncPanel(handle);
+}
+
+void QtView::refuseInput(int panel, int control, const std::string &reason) {
+    QWidget *widget = body(panel, control);
+    if (widget == nullptr) return;
+    QToolTip::showText(widget->mapToGlobal(QPoint(0, widget->height())), qs(reason), widget);
+}
+
+void QtView::beep() {
+    QApplication::beep();
+}
+
+// ---- Keeping in step ---------------------------------------------------------------------
+
+void QtView::paintPanel(int handle, const panel::Panel &model) {
+    PanelSurface *own = surface(handle);
+    if (own == nullptr) return;
+    QPalette palette = own->palette();
+    palette.setColor(QPalette::Window, rgb(model.background));
+    own->setPalette(palette);
+}
+
+void QtView::placeInner(int handle, const panel::Panel &model) {
+    PanelSurface *own = surface(handle);
+    if (own == nullptr) return;
+    const panel::Geometry &g = model.geometry;
+    own->setGeometry(g.left, g.top, g.width, g.height);
+    own->setVisible(model.visible);
+}
+
+void QtView::placeWindow(int handle, const panel::Panel &model,
+                         const panel::WindowPlacement &place) {
+    PanelSurface *own = surface(handle);
+    if (own == nullptr) return;
+    PanelSurface &window = *own;
+    window.setWindowTitle(qs(model.title));
+    ownWindow(place.owner, model, window);
+    const panel::Geometry &g = model.geometry;
+    if (place.move) window.move(g.left, g.top);
+    if (place.resize || window.sizable() != model.sizable) {
+        window.setSizeFromModel(g.width, g.height, model.sizable);
     }
-    surface.setWindowTitle(qs(model->title));
-    if (mainPanel_ == 0 && model->visible) mainPanel_ = handle;
-    ownWindow(handle, *model, surface);
-    // Only a change of the model's geometry moves the window: a panel the operator dragged
-    // stays where it was put when the program changes, say, its title.
-    const panel::Geometry &g = model->geometry;
-    if (!widgets->placed || widgets->placedAt.top != g.top || widgets->placedAt.left != g.left) {
-        surface.move(g.left, g.top);
-    }
-    if (!widgets->placed || widgets->placedAt.width != g.width ||
-        widgets->placedAt.height != g.height || surface.sizable() != model->sizable) {
-        surface.setSizeFromModel(g.width, g.height, model->sizable);
-    }
-    widgets->placed = true;
-    widgets->placedAt = g;
-    const bool modal =
-        std::find(model_.popups().begin(), model_.popups().end(), handle) != model_.popups().end();
-    const Qt::WindowModality wanted = modal ? Qt::ApplicationModal : Qt::NonModal;
-    if (surface.windowModality() != wanted) {
+    const Qt::WindowModality wanted = place.modal ? Qt::ApplicationModal : Qt::NonModal;
+    if (window.windowModality() != wanted) {
         // Modality takes effect only when the window is shown again.
-        const bool wasVisible = surface.isVisible();
-        if (wasVisible) surface.hide();
-        surface.setWindowModality(wanted);
-        if (wasVisible && model->visible) surface.show();
-    }
-    if (surface.isVisible() != model->visible) {
-        surface.setVisible(model->visible);
-        if (model->visible && QGuiApplication::platformName() != QLatin1String("offscreen")) {
-            surface.raise();
-            surface.activateWindow();
-        }
+        const bool wasVisible = window.isVisible();
+        if (wasVisible) window.hide();
+        window.setWindowModality(wanted);
+        if (wasVisible && model.visible) window.show();
     }
 }
 
-void QtView::ownWindow(int handle, const panel::Panel &model, PanelSurface &surface) {
-    const bool owned = mainPanel_ != 0 && handle != mainPanel_;
-    PanelSurface *owner = owned ? this->surface(mainPanel_) : nullptr;
-    if (surface.parentWidget() == owner && (owner == nullptr || surface.isWindow())) return;
+void QtView::showWindow(int handle, const panel::Panel &model) {
+    PanelSurface *own = surface(handle);
+    if (own == nullptr || own->isVisible() == model.visible) return;
+    own->setVisible(model.visible);
+    if (model.visible && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        own->raise();
+        own->activateWindow();
+    }
+}
+
+void QtView::ownWindow(int owner, const panel::Panel &model, PanelSurface &surface) {
+    PanelSurface *ownerSurface = owner != 0 ? this->surface(owner) : nullptr;
+    if (surface.parentWidget() == ownerSurface && (ownerSurface == nullptr || surface.isWindow())) {
+        return;
+    }
     // A dialog-type window with a parent has that parent's window as its transient parent:
     // the window manager keeps it above the main window and gives it no taskbar entry.
-    Qt::WindowFlags flags = owner != nullptr ? Qt::Dialog : Qt::Window;
+    Qt::WindowFlags flags = ownerSurface != nullptr ? Qt::Dialog : Qt::Window;
     flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
              Qt::WindowCloseButtonHint;
-    if (owner == nullptr) flags |= Qt::WindowMinimizeButtonHint;
+    if (ownerSurface == nullptr) flags |= Qt::WindowMinimizeButtonHint;
     if (model.sizable) flags |= Qt::WindowMaximizeButtonHint;
     const QPoint at = surface.pos();
-    surface.setParent(owner, flags);  // hides the window; the caller shows it again
+    surface.setParent(ownerSurface, flags);  // hides the window; showWindow shows it again
     surface.move(at);
 }
 
-void QtView::pressDefault(int handle) {
-    const panel::Panel *model = model_.panel(handle);
-    if (model == nullptr || model->defaultControl == 0) return;
-    afterInput(handle, model->defaultControl, model_.operatorCommit(handle, model->defaultControl));
-}
-
-void QtView::syncControl(int panel, int id) {
-    const panel::Panel *owner = model_.panel(panel);
-    const Control *control = model_.control(panel, id);
-    auto it = panels_.find(panel);
-    if (owner == nullptr || control == nullptr || it == panels_.end()) return;
-    auto c = it->second.controls.find(id);
-    if (c == it->second.controls.end() || !c->second.body) return;
-    ControlWidgets &w = c->second;
-    syncLook(*owner, *control, w);
-    syncItems(*control, w);
-    syncLines(*control, w);
-    syncValue(*control, w);
-    if (control->kind == Kind::Tab) syncPages(panel, *control, w);
-}
-
-void QtView::syncLook(const panel::Panel &owner, const Control &control, ControlWidgets &w) {
+void QtView::showLook(const panel::Panel &owner, const Control &control) {
+    ControlWidgets *found = widgets(owner.handle, control.id);
+    if (found == nullptr || !found->body) return;
+    ControlWidgets &w = *found;
     QWidget &body = *w.body;
     const QSignalBlocker blocker(&body);
     const auto &g = control.geometry;
@@ -529,7 +430,7 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
             palette.setColor(QPalette::Button, face);
             setTextColour(palette, QPalette::ButtonText, text);
             auto &button = static_cast<QPushButton &>(body);
-            button.setText(mnemonicText(qs(control.label)));
+            button.setText(qs(panel::mnemonicLabel(control.label)));
             // As in a dialog: Enter presses the button with the focus, else the default one.
             // The default button keeps its mark; the others take Enter only while focused.
             const bool isDefault = owner.defaultControl == control.id;
@@ -575,7 +476,7 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
         case Kind::CheckBox: {
             setTextColour(palette, QPalette::WindowText, text);
             auto &box = static_cast<QCheckBox &>(body);
-            box.setText(mnemonicText(qs(control.label)));
+            box.setText(qs(panel::mnemonicLabel(control.label)));
             box.setFocusPolicy(control.mode == Mode::Hot ? Qt::StrongFocus : Qt::NoFocus);
             box.setAttribute(Qt::WA_TransparentForMouseEvents, control.mode != Mode::Hot);
             break;
@@ -584,7 +485,7 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
             auto &picture = static_cast<PictureBox &>(body);
             if (w.shownImage != control.image || !picture.hasImage()) {
                 w.shownImage = control.image;
-                picture.showFile(picturePath(control.image));
+                picture.showFile(QString::fromStdString(picturePath(control.image).string()));
             }
             break;
         }
@@ -596,47 +497,34 @@ void QtView::syncLook(const panel::Panel &owner, const Control &control, Control
     body.setVisible(control.visible);
 
     if (w.label) {
-        const QString caption = mnemonicText(qs(control.label));
-        w.label->setText(caption);
+        w.label->setText(qs(panel::mnemonicLabel(control.label)));
         // Labels are in the panel's face even where the text is monospaced.
         w.label->setFont(font("Arial"));
         w.label->setEnabled(!control.dimmed);
-        placeLabel(control, *w.label);
+        const QFontMetrics metrics(w.label->font());
+        const panel::Geometry at = panel::labelPlace(
+            control.geometry, metrics.horizontalAdvance(qs(control.displayLabel())),
+            metrics.height());
+        w.label->setGeometry(at.left, at.top, at.width, at.height);
         w.label->setVisible(control.visible && !control.label.empty());
     }
 }
 
-void QtView::placeLabel(const Control &control, QLabel &label) {
-    // Above the control, as instrument panels label their fields; to its left when the
-    // control sits at the panel's top edge.
-    const QFontMetrics metrics(label.font());
-    const int width = metrics.horizontalAdvance(qs(control.displayLabel())) + 4;
-    const int height = metrics.height();
-    const auto &g = control.geometry;
-    if (g.top >= height + kLabelGap) {
-        label.setGeometry(g.left, g.top - height - kLabelGap, width, height);
-    } else {
-        label.setGeometry(std::max(0, g.left - width - 4), g.top + (g.height - height) / 2, width,
-                          height);
-    }
-}
-
-void QtView::syncValue(const Control &control, ControlWidgets &w) {
-    QWidget &body = *w.body;
+void QtView::showValue(int panel, const Control &control, const std::string &text) {
+    QWidget *found = body(panel, control.id);
+    if (found == nullptr) return;
+    QWidget &body = *found;
     const QSignalBlocker blocker(&body);
     switch (control.kind) {
         case Kind::Numeric:
-            static_cast<EntryField &>(body).showModelText(qs(panel::formatValue(control)));
+        case Kind::String:
+            static_cast<EntryField &>(body).showModelText(qs(text));
             break;
         case Kind::CheckBox:
             static_cast<QCheckBox &>(body).setChecked(control.number != 0);
             break;
-        case Kind::String:
-            static_cast<EntryField &>(body).showModelText(qs(control.text));
-            break;
         case Kind::TextMessage:
-            static_cast<QLabel &>(body).setText(control.text.empty() ? qs(control.displayLabel())
-                                                                     : qs(control.text));
+            static_cast<QLabel &>(body).setText(qs(text));
             break;
         case Kind::Ring: {
             auto &ring = static_cast<QComboBox &>(body);
@@ -649,21 +537,15 @@ void QtView::syncValue(const Control &control, ControlWidgets &w) {
             list.setCurrentRow(control.index < list.count() ? control.index : -1);
             break;
         }
-        case Kind::Tab: {
-            auto &tabs = static_cast<QTabWidget &>(body);
-            if (control.index >= 0 && control.index < tabs.count()) {
-                fillPage(control);
-                tabs.setCurrentIndex(control.index);
-            }
-            break;
-        }
         default:
             break;
     }
 }
 
-void QtView::syncItems(const Control &control, ControlWidgets &w) {
-    QWidget &body = *w.body;
+void QtView::showItems(int panel, const Control &control) {
+    QWidget *found = body(panel, control.id);
+    if (found == nullptr) return;
+    QWidget &body = *found;
     const QSignalBlocker blocker(&body);
     const QStringList labels = itemLabels(control.items);
     if (control.kind == Kind::Ring) {
@@ -688,38 +570,34 @@ void QtView::syncItems(const Control &control, ControlWidgets &w) {
     }
 }
 
-void QtView::syncLines(const Control &control, ControlWidgets &w) {
-    if (control.kind != Kind::TextBox) return;
-    auto &box = static_cast<LineBox &>(*w.body);
-    const auto &lines = control.lines;
-    if (!panel::linesOnlyGrew(w.shownLines, lines)) {
-        QStringList all;
-        for (const auto &line : lines)
-            all << qs(line);
-        box.showLines(all);
-    } else if (lines.size() > w.shownLines.size()) {
-        QStringList tail;
-        for (auto it = lines.begin() + static_cast<std::ptrdiff_t>(w.shownLines.size());
-             it != lines.end(); ++it) {
-            tail << qs(*it);
-        }
-        box.appendLines(tail);
+void QtView::showLines(int panel, const Control &control, std::size_t kept) {
+    auto *box = qobject_cast<LineBox *>(body(panel, control.id));
+    if (box == nullptr) return;
+    QStringList lines;
+    for (auto it = control.lines.begin() + static_cast<std::ptrdiff_t>(kept);
+         it != control.lines.end(); ++it) {
+        lines << qs(*it);
     }
-    w.shownLines = lines;
-    box.showFirstLine(control.firstVisibleLine);
+    if (kept == 0) {
+        box->showLines(lines);
+    } else if (!lines.isEmpty()) {
+        box->appendLines(lines);
+    }
+    box->showFirstLine(control.firstVisibleLine);
 }
 
-void QtView::syncPages(int panel, const Control &control, ControlWidgets &w) {
-    auto &tabs = static_cast<QTabWidget &>(*w.body);
+void QtView::showPages(int panel, const Control &tab, const std::vector<int> &pages) {
+    auto *found = qobject_cast<QTabWidget *>(body(panel, tab.id));
+    if (found == nullptr) return;
+    QTabWidget &tabs = *found;
     const QSignalBlocker blocker(&tabs);
     int index = 0;
-    for (int page : control.pages) {
-        PanelWidgets *pageWidgets = ensurePanel(page);
-        const panel::Panel *model = model_.panel(page);
-        if (pageWidgets == nullptr || model == nullptr || !pageWidgets->surface) continue;
-        PanelSurface *surface = pageWidgets->surface;
+    for (int page : pages) {
+        PanelSurface *surface = this->surface(page);
+        const panel::Panel *model = this->model().panel(page);
+        if (surface == nullptr || model == nullptr) continue;
         const QString caption =
-            mnemonicText(qs(model->title.empty() ? model->constant : model->title));
+            qs(panel::mnemonicLabel(model->title.empty() ? model->constant : model->title));
         const int at = tabs.indexOf(surface);
         if (at != index) {
             if (at >= 0) tabs.removeTab(at);
@@ -738,108 +616,18 @@ void QtView::syncPages(int panel, const Control &control, ControlWidgets &w) {
     }
     while (tabs.count() > index)
         tabs.removeTab(index);
-    (void)panel;
-    if (control.index >= 0 && control.index < tabs.count()) {
-        fillPage(control);
-        tabs.setCurrentIndex(control.index);
-    }
 }
 
-QString QtView::picturePath(const std::string &image) const {
-    if (image.empty()) return {};
-    const QString name = qs(image);
-    if (QFileInfo(name).isAbsolute()) return name;
-    return QDir(pictureFolder_).filePath(name);
-}
-
-void QtView::dropPanel(int handle) {
-    auto it = panels_.find(handle);
-    if (it == panels_.end()) return;
-    QPointer<PanelSurface> surface = it->second.surface;
-    // Pages go with their panel: forget every entry whose surface lies inside this one.
-    for (auto other = panels_.begin(); other != panels_.end();) {
-        if (other->first != handle && other->second.surface && surface &&
-            surface->isAncestorOf(other->second.surface)) {
-            other = panels_.erase(other);
-        } else {
-            ++other;
-        }
-    }
-    panels_.erase(handle);
-    if (handle == mainPanel_) {
-        // Owned windows outlive their owner's widgets: they stand alone until another
-        // main window appears.
-        mainPanel_ = 0;
-        for (const auto &[other, widgets] : panels_) {
-            if (widgets.surface && surface && widgets.surface->parentWidget() == surface) {
-                const panel::Panel *model = model_.panel(other);
-                if (model != nullptr && model->parent == 0) syncPanel(other);
-            }
-        }
-    }
-    if (surface) {
-        surface->hide();
-        surface->deleteLater();
-        doomed_.emplace_back(surface.data());
-    }
-}
-
-void QtView::panelChanged(int panel, PanelChange change) {
-    if (change == PanelChange::Discarded) {
-        dropPanel(panel);
-        return;
-    }
-    // Widgets wait until the panel is first shown: loading costs only the model.
-    if (wanted(panel)) syncPanel(panel);
-}
-
-void QtView::controlChanged(int panel, int control, ControlChange change) {
-    // Controls of a panel not yet built are built from the model when it is.
-    if (!wanted(panel)) return;
-    PanelWidgets *widgets = ensurePanel(panel);
-    const Control *model = model_.control(panel, control);
-    if (widgets == nullptr || !widgets->filled) return;
-    if (model == nullptr) {
-        // Gone from the model: take its widgets away.
-        auto c = widgets->controls.find(control);
-        if (c != widgets->controls.end()) {
-            if (c->second.body) c->second.body->deleteLater();
-            if (c->second.label) c->second.label->deleteLater();
-            widgets->controls.erase(c);
-        }
-        return;
-    }
-    auto c = widgets->controls.find(control);
-    if (c == widgets->controls.end() || !c->second.body) {
-        buildControl(panel, *widgets, *model);
-        return;
-    }
-    ControlWidgets &w = c->second;
-    switch (change) {
-        case ControlChange::Created:
-        case ControlChange::Attributes:
-            syncControl(panel, control);
-            break;
-        case ControlChange::Value:
-            syncValue(*model, w);
-            break;
-        case ControlChange::Items:
-            syncItems(*model, w);
-            syncValue(*model, w);
-            break;
-        case ControlChange::Lines:
-            syncLines(*model, w);
-            break;
-    }
-}
-
-void QtView::popupChanged(int panel, bool) {
-    if (wanted(panel)) syncPanel(panel);
+void QtView::frontPage(int panel, const Control &tab, const std::vector<int> &, bool hasFront) {
+    auto *tabs = qobject_cast<QTabWidget *>(body(panel, tab.id));
+    if (tabs == nullptr || !hasFront) return;
+    const QSignalBlocker blocker(tabs);
+    tabs->setCurrentIndex(tab.index);
 }
 
 void QtView::showMessage(const std::string &title, const std::string &text) {
     QMessageBox box(QMessageBox::Information, qs(title), qs(text), QMessageBox::Ok,
-                    surface(mainPanel_));
+                    surface(mainPanel()));
     box.setWindowModality(Qt::ApplicationModal);
     // As a Russian desktop labels it; Qt's own translation keeps the Latin letters.
     box.button(QMessageBox::Ok)->setText(QStringLiteral("ОК"));
@@ -854,7 +642,7 @@ void QtView::showMessage(const std::string &title, const std::string &text) {
 }
 
 int QtView::selectFile(const panel::FileRequest &request, std::string &path) {
-    QFileDialog dialog(surface(mainPanel_), qs(request.title), qs(request.startDirectory));
+    QFileDialog dialog(surface(mainPanel()), qs(request.title), qs(request.startDirectory));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -897,27 +685,10 @@ int QtView::selectFile(const panel::FileRequest &request, std::string &path) {
     return QFileInfo::exists(chosen) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
 }
 
-bool QtView::shot(int panel, const std::string &file, std::string &error) {
-    // A panel never shown is built for its picture.
-    if (const int top = topLevel(panel); top != 0 && !built(top)) syncPanel(top);
-    PanelWidgets *widgets = ensurePanel(panel);
-    fillPanel(panel);
-    if (widgets == nullptr || !widgets->surface) {
-        error = "no panel with handle " + std::to_string(panel);
-        return false;
-    }
-    const QString target = qs(file);
-    const QFileInfo info(target);
-    if (!QDir().mkpath(info.absolutePath())) {
-        error = "cannot create the folder " + info.absolutePath().toStdString();
-        return false;
-    }
-    const QPixmap picture = widgets->surface->grab();
-    if (picture.isNull() || !picture.save(target, "PNG")) {
-        error = "cannot write the picture " + file;
-        return false;
-    }
-    return true;
+bool QtView::picture(int panel, const std::filesystem::path &file, std::string &) {
+    PanelSurface *own = surface(panel);
+    const QPixmap picture = own != nullptr ? own->grab() : QPixmap();
+    return !picture.isNull() && picture.save(QString::fromStdString(file.string()), "PNG");
 }
 
 panel::ScreenSize QtView::screen() const {

@@ -1,6 +1,6 @@
-// The Qt view: one widget per control of the model, kept in step with it. Widgets are
-// written only under signal blockers, so a value the program sets never comes back as
-// operator input; operator input goes only through the model's operator* entry points.
+// The Qt view: the widgets of the window view's core. Widgets are written only under signal
+// blockers, so a value the program sets never comes back as operator input; operator input
+// goes to the core's input* entry points, and through them to the model.
 #pragma once
 
 #include <QApplication>
@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "panel/model.h"
-#include "panel/view.h"
+#include "panel/window_view.h"
 #include "widgets.h"
 
 namespace trl4::panelqt {
 
-class QtView final : public QObject, public panel::View {
+class QtView final : public QObject, public panel::WindowView {
     Q_OBJECT
   public:
     // `ownedApp` is the application the view created (null when the program made its own).
@@ -34,12 +34,8 @@ class QtView final : public QObject, public panel::View {
     bool interactive() const override { return true; }
     void pump() override;
     void waitAndPump(std::chrono::milliseconds bound) override;
-    void panelChanged(int panel, panel::PanelChange change) override;
-    void controlChanged(int panel, int control, panel::ControlChange change) override;
-    void popupChanged(int panel, bool installed) override;
     void showMessage(const std::string &title, const std::string &text) override;
     int selectFile(const panel::FileRequest &request, std::string &path) override;
-    bool shot(int panel, const std::string &file, std::string &error) override;
     panel::ScreenSize screen() const override;
 
     // Looking at what the view drew (tests, screenshots). Null when not drawn: a panel's
@@ -49,64 +45,53 @@ class QtView final : public QObject, public panel::View {
     QLabel *label(int panel, int control) const;
 
     // Where picture controls find their files when the model names them relatively.
-    void setPictureFolder(const QString &folder) { pictureFolder_ = folder; }
+    void setPictureFolder(const QString &folder) { setPictures(folder.toStdString()); }
 
   private:
     struct ControlWidgets {
-        panel::Kind kind = panel::Kind::Button;
         QPointer<QWidget> body;
         QPointer<QLabel> label;
-        std::vector<std::string> shownLines;  // text box: what the widget holds
-        std::string shownImage;               // picture: the file last asked for
+        std::string shownImage;  // picture: the file last asked for
     };
     struct PanelWidgets {
         QPointer<PanelSurface> surface;
         std::map<int, ControlWidgets> controls;
-        bool filled = false;  // controls built
-        bool placed = false;
-        panel::Geometry placedAt;  // the model's geometry last applied to the window
     };
+
+    bool createPanel(int handle, const panel::Panel &model) override;
+    bool createControl(int panel, const panel::Control &control) override;
+    void destroyControl(int panel, int control) override;
+    void dropWindows(int handle, const std::vector<int> &gone) override;
+    void ownerGone(int handle) override;
+    void paintPanel(int handle, const panel::Panel &model) override;
+    void placeInner(int handle, const panel::Panel &model) override;
+    void placeWindow(int handle, const panel::Panel &model,
+                     const panel::WindowPlacement &place) override;
+    void showWindow(int handle, const panel::Panel &model) override;
+    void showLook(const panel::Panel &owner, const panel::Control &control) override;
+    void showItems(int panel, const panel::Control &control) override;
+    void showValue(int panel, const panel::Control &control, const std::string &text) override;
+    void showLines(int panel, const panel::Control &control, std::size_t kept) override;
+    void showPages(int panel, const panel::Control &tab, const std::vector<int> &pages) override;
+    void frontPage(int panel, const panel::Control &tab, const std::vector<int> &pages,
+                   bool hasFront) override;
+    void refuseInput(int panel, int control, const std::string &reason) override;
+    void beep() override;
+    bool picture(int panel, const std::filesystem::path &file, std::string &error) override;
 
     void handleEvents(QEventLoop::ProcessEventsFlags flags);
     // The panels' face of a family (Cyrillic, 12 pixels).
     const QFont &font(const std::string &family);
-    // The top-level panel a panel or page lies in.
-    int topLevel(int handle) const;
-    bool built(int handle) const;
-    // Whether the model asks for the panel's widgets: built already, or its window shown.
-    bool wanted(int handle) const;
-    PanelWidgets *ensurePanel(int handle);
-    // Builds the controls of a panel whose window or page was built empty.
-    void fillPanel(int handle);
-    void fillPage(const panel::Control &tab);  // the page the tab shows
+    ControlWidgets *widgets(int panel, int control);
     // Every top-level panel but the main window is a window owned by it, above it.
-    void ownWindow(int handle, const panel::Panel &model, PanelSurface &surface);
-    void applySize(const panel::Panel &model, PanelSurface &surface);
-    void pressDefault(int handle);
-    void buildControl(int panel, PanelWidgets &widgets, const panel::Control &control);
+    void ownWindow(int owner, const panel::Panel &model, PanelSurface &surface);
     void connectOperator(int panel, const panel::Control &control, QWidget *body);
-    void syncPanel(int handle);
-    void syncControl(int panel, int control);
-    void syncLook(const panel::Panel &owner, const panel::Control &control, ControlWidgets &w);
-    void syncValue(const panel::Control &control, ControlWidgets &w);
-    void syncItems(const panel::Control &control, ControlWidgets &w);
-    void syncLines(const panel::Control &control, ControlWidgets &w);
-    void syncPages(int panel, const panel::Control &control, ControlWidgets &w);
-    void placeLabel(const panel::Control &control, QLabel &label);
-    void dropPanel(int handle);
-    QString picturePath(const std::string &image) const;
-    // After operator input the widget shows the model again, accepted or not.
-    void afterInput(int panel, int control, panel::Input result);
 
-    panel::Model &model_;
     std::unique_ptr<QApplication> app_;
     std::map<int, PanelWidgets> panels_;
     // Surfaces of discarded panels waiting for deletion; deleted with the view at the latest.
     std::vector<QPointer<QWidget>> doomed_;
-    QString pictureFolder_;
     std::map<std::string, QFont> fonts_;
-    // The first top-level panel shown: the program's main window.
-    int mainPanel_ = 0;
     QTimer wake_;  // bounds an idle wait
     std::unique_ptr<QTranslator> translator_;
 };

@@ -12,6 +12,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "panel/window_view.h"
+
 namespace trl4::panelqt {
 
 namespace {
@@ -19,10 +21,7 @@ const QString kShortcutPrefix = QStringLiteral("__");
 }
 
 QString mnemonicText(const QString &label) {
-    const bool shortcut = label.startsWith(kShortcutPrefix) && label.size() > 2;
-    QString body = shortcut ? label.mid(2) : label;
-    body.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    return shortcut ? QLatin1Char('&') + body : body;
+    return QString::fromStdString(panel::mnemonicLabel(label.toStdString()));
 }
 
 QString displayText(const QString &label) {

@@ -12,24 +12,18 @@
 #include <filesystem>
 
 #include "panel/kinds.h"
-#include "panel/program_files.h"
-#include "panel/view_support.h"
 #include "win32_view_impl.h"
 
 namespace trl4::panelwin {
 
 using panel::Control;
-using panel::ControlChange;
-using panel::Input;
 using panel::Kind;
 using panel::Mode;
-using panel::PanelChange;
 
 namespace {
 
 constexpr wchar_t kPanelClass[] = L"Trl4Panel";
 constexpr int kFontPixels = 12;
-constexpr int kLabelGap = 1;
 // Child window ids clear of IDOK and IDCANCEL, which the dialog keys send.
 constexpr int kFirstControlId = 100;
 constexpr int kLabelId = 0xFFFF;
@@ -44,17 +38,9 @@ COLORREF colorRef(std::uint32_t rgb) {
     return RGB((rgb >> 16) & 0xFFu, (rgb >> 8) & 0xFFu, rgb & 0xFFu);
 }
 
-// "__X..." shows as "X..." with X underlined as the keyboard shortcut; every other '&' is
-// literal.
+// The label with its keyboard shortcut marked.
 std::wstring mnemonic(const std::string &label) {
-    const bool shortcut = label.rfind("__", 0) == 0 && label.size() > 2;
-    std::wstring body = wide(shortcut ? label.substr(2) : label);
-    std::wstring out = shortcut ? L"&" : L"";
-    for (wchar_t c : body) {
-        if (c == L'&') out += L'&';
-        out += c;
-    }
-    return out;
+    return wide(panel::mnemonicLabel(label));
 }
 
 // The window class and styles each control kind is drawn with.
@@ -140,18 +126,6 @@ std::vector<std::wstring> shownItems(HWND window, UINT countMessage, UINT length
     return items;
 }
 
-// Counts the view's own changes to windows, whose notifications are not operator input.
-class Syncing {
-  public:
-    explicit Syncing(int &depth) : depth_(depth) { ++depth_; }
-    ~Syncing() { --depth_; }
-    Syncing(const Syncing &) = delete;
-    Syncing &operator=(const Syncing &) = delete;
-
-  private:
-    int &depth_;
-};
-
 }  // namespace
 
 std::wstring wide(const std::string &text) {
@@ -175,7 +149,7 @@ std::string utf8(const std::wstring &text) {
     return out;
 }
 
-Win32View::Win32View(panel::Model &model) : model_(model) {
+Win32View::Win32View(panel::Model &model) : panel::WindowView(model) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&controls);
     WNDCLASSEXW panelClass{};
@@ -190,16 +164,12 @@ Win32View::Win32View(panel::Model &model) : model_(model) {
     if (atom_ == 0 && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) {
         atom_ = static_cast<ATOM>(GetClassInfoExW(panelClass.hInstance, kPanelClass, &panelClass));
     }
-    const std::filesystem::path pictures = panel::findProgramFile("resources");
-    pictureFolder_ = pictures.wstring();
-    for (int handle : model_.panelHandles()) {
-        if (wanted(handle)) syncPanel(handle);
-    }
+    showExisting();
 }
 
 Win32View::~Win32View() {
-    if (model_.view() == this) model_.setView(nullptr);
-    const Syncing syncing(syncing_);
+    detach();
+    const Updating updating(*this);
     for (auto &[handle, windows] : panels_) {
         for (auto &[id, w] : windows.controls) {
             if (w.picture.bitmap != nullptr) DeleteObject(w.picture.bitmap);
@@ -266,7 +236,7 @@ LRESULT Win32View::panelMessage(int handle, HWND hwnd, UINT message, WPARAM wPar
     switch (message) {
         case WM_ERASEBKGND:
         case WM_PRINTCLIENT: {
-            const panel::Panel *model = model_.panel(handle);
+            const panel::Panel *model = this->model().panel(handle);
             RECT area;
             GetClientRect(hwnd, &area);
             FillRect(reinterpret_cast<HDC>(wParam), &area,
@@ -277,20 +247,15 @@ LRESULT Win32View::panelMessage(int handle, HWND hwnd, UINT message, WPARAM wPar
             if (lParam == 0) {
                 dialogKey(handle, LOWORD(wParam));
             } else {
-                command(handle, HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+                command(HIWORD(wParam), reinterpret_cast<HWND>(lParam));
             }
             return 0;
         case WM_NOTIFY: {
             const auto *header = reinterpret_cast<const NMHDR *>(lParam);
             const auto owner = ownerOf_.find(header->hwndFrom);
-            if (header->code == TCN_SELCHANGE && syncing_ == 0 && owner != ownerOf_.end()) {
-                const Control *tab = model_.control(owner->second.panel, owner->second.control);
-                const int index = TabCtrl_GetCurSel(header->hwndFrom);
-                if (tab != nullptr && index >= 0 && index != tab->index) {
-                    afterInput(
-                        owner->second.panel, owner->second.control,
-                        model_.operatorSelect(owner->second.panel, owner->second.control, index));
-                }
+            if (header->code == TCN_SELCHANGE && owner != ownerOf_.end()) {
+                inputSelect(owner->second.panel, owner->second.control,
+                            TabCtrl_GetCurSel(header->hwndFrom));
             }
             return 0;
         }
@@ -299,7 +264,7 @@ LRESULT Win32View::panelMessage(int handle, HWND hwnd, UINT message, WPARAM wPar
             ControlWindows *w = windows(handle, id);
             if (w != nullptr && w->body != nullptr) {
                 const auto line = SendMessageW(w->body, EM_GETFIRSTVISIBLELINE, 0, 0);
-                model_.operatorScroll(handle, id, static_cast<int>(line));
+                inputScroll(handle, id, static_cast<int>(line));
             }
             return 0;
         }
@@ -316,14 +281,13 @@ LRESULT Win32View::panelMessage(int handle, HWND hwnd, UINT message, WPARAM wPar
             draw(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
             return TRUE;
         case WM_CLOSE:
-            // The close box asks; the model decides whether the panel goes.
-            if (model_.operatorClose(handle) != Input::Accepted) MessageBeep(MB_OK);
+            inputClose(handle);
             return 0;
         case WM_SIZE: {
-            const panel::Panel *model = model_.panel(handle);
-            if (syncing_ == 0 && wParam != SIZE_MINIMIZED && model != nullptr &&
-                model->parent == 0 && model->sizable) {
-                model_.operatorResize(handle, LOWORD(lParam), HIWORD(lParam));
+            const panel::Panel *model = this->model().panel(handle);
+            if (wParam != SIZE_MINIMIZED && model != nullptr && model->parent == 0 &&
+                model->sizable) {
+                inputResize(handle, LOWORD(lParam), HIWORD(lParam));
             }
             break;
         }
@@ -338,52 +302,49 @@ LRESULT Win32View::panelMessage(int handle, HWND hwnd, UINT message, WPARAM wPar
 }
 
 void Win32View::dialogKey(int handle, WORD id) {
-    if (syncing_ != 0) return;
+    if (updating()) return;
     if (id == IDOK) {
         // Enter confirms the focused list line, or the focused field and then the default.
         const auto focus = ownerOf_.find(GetFocus());
         if (focus != ownerOf_.end() && !focus->second.label) {
-            const Control *control = model_.control(focus->second.panel, focus->second.control);
+            const Control *control = model().control(focus->second.panel, focus->second.control);
             if (control != nullptr && control->kind == Kind::ListBox) {
-                afterInput(focus->second.panel, focus->second.control,
-                           model_.operatorCommit(focus->second.panel, focus->second.control));
+                inputCommit(focus->second.panel, focus->second.control);
                 return;
             }
         }
         commitFocusedField();
-        pressDefault(handle);
+        inputDefault(handle);
     } else if (id == IDCANCEL) {
-        // Esc leaves an owned window as its close box does; the main window stays.
-        if (handle == mainPanel_) return;
-        if (model_.operatorClose(handle) != Input::Accepted) MessageBeep(MB_OK);
+        inputEscape(handle);
     }
 }
 
-void Win32View::command(int, WORD code, HWND from) {
-    if (syncing_ != 0) return;
+void Win32View::command(WORD code, HWND from) {
+    // The view's own changes notify too: a scroll it sets must not come back as the operator's.
+    if (updating()) return;
     const auto owner = ownerOf_.find(from);
     if (owner == ownerOf_.end() || owner->second.label) return;
     const int panel = owner->second.panel;
     const int id = owner->second.control;
-    const Control *control = model_.control(panel, id);
+    const Control *control = model().control(panel, id);
     if (control == nullptr) return;
     switch (control->kind) {
         case Kind::Button:
             if (code == BN_CLICKED) {
                 commitFocusedField();
-                afterInput(panel, id, model_.operatorCommit(panel, id));
+                inputCommit(panel, id);
             }
             break;
         case Kind::CheckBox:
             if (code == BN_CLICKED) {
                 commitFocusedField();
-                afterInput(panel, id,
-                           model_.operatorSetNumber(panel, id, control->number != 0 ? 0 : 1, true));
+                inputToggle(panel, id);
             }
             break;
         case Kind::Numeric:
         case Kind::String:
-            if (code == EN_KILLFOCUS) commitField(panel, id);
+            if (code == EN_KILLFOCUS) inputText(panel, id, utf8(windowText(from)));
             break;
         case Kind::TextBox:
             // Scrolling is the operator's own business; the model only hears where it went.
@@ -393,20 +354,14 @@ void Win32View::command(int, WORD code, HWND from) {
             break;
         case Kind::Ring:
             if (code == CBN_SELCHANGE) {
-                const auto index = static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0));
-                if (index >= 0 && index != control->index) {
-                    afterInput(panel, id, model_.operatorSelect(panel, id, index));
-                }
+                inputSelect(panel, id, static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0)));
             }
             break;
         case Kind::ListBox:
             if (code == LBN_SELCHANGE) {
-                const auto row = static_cast<int>(SendMessageW(from, LB_GETCURSEL, 0, 0));
-                if (row >= 0 && row != control->index) {
-                    afterInput(panel, id, model_.operatorSelect(panel, id, row));
-                }
+                inputSelect(panel, id, static_cast<int>(SendMessageW(from, LB_GETCURSEL, 0, 0)));
             } else if (code == LBN_DBLCLK) {
-                afterInput(panel, id, model_.operatorDoubleClick(panel, id));
+                inputDoubleClick(panel, id);
             }
             break;
         default:
@@ -415,11 +370,11 @@ void Win32View::command(int, WORD code, HWND from) {
 }
 
 HBRUSH Win32View::colours(HDC dc, HWND from, int handle) {
-    const panel::Panel *owner = model_.panel(handle);
+    const panel::Panel *owner = model().panel(handle);
     const std::uint32_t face = owner != nullptr ? owner->background : 0xC0C0C0;
     const auto it = ownerOf_.find(from);
     if (it == ownerOf_.end()) return nullptr;
-    const Control *control = model_.control(it->second.panel, it->second.control);
+    const Control *control = model().control(it->second.panel, it->second.control);
     if (control == nullptr || it->second.label) {
         SetBkMode(dc, TRANSPARENT);
         return brush(face);
@@ -449,9 +404,9 @@ HBRUSH Win32View::colours(HDC dc, HWND from, int handle) {
 void Win32View::draw(const DRAWITEMSTRUCT &item) {
     const auto it = ownerOf_.find(item.hwndItem);
     if (it == ownerOf_.end()) return;
-    const Control *control = model_.control(it->second.panel, it->second.control);
+    const Control *control = model().control(it->second.panel, it->second.control);
     ControlWindows *w = windows(it->second.panel, it->second.control);
-    const panel::Panel *owner = model_.panel(it->second.panel);
+    const panel::Panel *owner = model().panel(it->second.panel);
     if (control == nullptr || w == nullptr || owner == nullptr) return;
     RECT area = item.rcItem;
     if (control->kind == Kind::Decoration) {
@@ -530,13 +485,6 @@ HBRUSH Win32View::brush(std::uint32_t colour) {
     return it->second;
 }
 
-std::wstring Win32View::picturePath(const std::string &image) const {
-    if (image.empty()) return {};
-    const std::filesystem::path name(wide(image));
-    if (name.is_absolute() || pictureFolder_.empty()) return name.wstring();
-    return (std::filesystem::path(pictureFolder_) / name).wstring();
-}
-
 // ---- Building ------------------------------------------------------------------------------
 
 HWND Win32View::window(int panel) const {
@@ -565,85 +513,32 @@ HWND Win32View::label(int panel, int control) const {
     return c == it->second.controls.end() ? nullptr : c->second.label;
 }
 
-int Win32View::topLevel(int handle) const {
-    return panel::topLevelPanel(model_, handle);
-}
-
-bool Win32View::built(int handle) const {
-    return window(handle) != nullptr;
-}
-
-bool Win32View::wanted(int handle) const {
-    const int top = topLevel(handle);
-    if (top == 0) return false;
-    if (built(top)) return true;
-    const panel::Panel *model = model_.panel(top);
-    return model != nullptr && model->visible;
-}
-
-Win32View::PanelWindows *Win32View::ensurePanel(int handle) {
-    if (auto it = panels_.find(handle); it != panels_.end() && it->second.window) {
-        return &it->second;
-    }
-    const panel::Panel *model = model_.panel(handle);
-    if (model == nullptr) return nullptr;
-    if (model->parent != 0 && ensurePanel(model->parent) == nullptr) return nullptr;
-    // Building the parent may have built this page already, through its tab control.
-    if (auto it = panels_.find(handle); it != panels_.end() && it->second.window) {
-        return &it->second;
-    }
-    const Syncing syncing(syncing_);
-    const bool child = model->parent != 0;
+bool Win32View::createPanel(int handle, const panel::Panel &model) {
+    const bool child = model.parent != 0;
     const DWORD style =
         child ? WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN
               : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | WS_MINIMIZEBOX;
-    HWND parent = child ? panels_[model->parent].window : nullptr;
+    HWND parent = child ? window(model.parent) : nullptr;
     HWND hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"", style, CW_USEDEFAULT,
-                                CW_USEDEFAULT, model->geometry.width, model->geometry.height,
-                                parent, nullptr, GetModuleHandleW(nullptr), this);
-    if (hwnd == nullptr) return nullptr;
+                                CW_USEDEFAULT, model.geometry.width, model.geometry.height, parent,
+                                nullptr, GetModuleHandleW(nullptr), this);
+    if (hwnd == nullptr) return false;
     PanelWindows &windows = panels_[handle];
     windows = PanelWindows{};
     windows.window = hwnd;
     panelOf_[hwnd] = handle;
-    // A page behind another waits for its turn in front.
-    const Control *tab =
-        model->pageIndex >= 0 ? model_.control(model->parent, model->tabControl) : nullptr;
-    if (tab == nullptr || tab->index == model->pageIndex) fillPanel(handle);
-    return &panels_[handle];
+    return true;
 }
 
-void Win32View::fillPage(const Control &tab) {
-    if (tab.index >= 0 && static_cast<std::size_t>(tab.index) < tab.pages.size()) {
-        fillPanel(tab.pages[static_cast<std::size_t>(tab.index)]);
-    }
-}
-
-void Win32View::fillPanel(int handle) {
-    auto it = panels_.find(handle);
-    const panel::Panel *model = model_.panel(handle);
-    if (it == panels_.end() || !it->second.window || it->second.filled || model == nullptr) return;
-    it->second.filled = true;
-    for (const Control &control : model->controls)
-        buildControl(handle, it->second, control);
-    // Panels loaded into this one come with it.
-    for (int other : model_.panelHandles()) {
-        const panel::Panel *inner = model_.panel(other);
-        if (inner != nullptr && inner->parent == handle && inner->pageIndex < 0) {
-            ensurePanel(other);
-            syncPanel(other);
-        }
-    }
-}
-
-void Win32View::buildControl(int panel, PanelWindows &windows, const Control &control) {
+bool Win32View::createControl(int panel, const Control &control) {
+    const auto owner = panels_.find(panel);
+    if (owner == panels_.end() || owner->second.window == nullptr) return false;
+    PanelWindows &windows = owner->second;
     ControlWindows &w = windows.controls[control.id];
-    if (w.body != nullptr) return;
-    const Syncing syncing(syncing_);
     w.kind = control.kind;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     // The label comes first: Alt and its letter move the focus on to the control after it.
-    if (panel::kindInfo(control.kind).labelBeside) {
+    if (w.label == nullptr && panel::kindInfo(control.kind).labelBeside) {
         w.label = CreateWindowExW(
             0, WC_STATICW, L"", WS_CHILD | WS_CLIPSIBLINGS | SS_LEFT, 0, 0, 0, 0, windows.window,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)), instance, nullptr);
@@ -654,7 +549,7 @@ void Win32View::buildControl(int panel, PanelWindows &windows, const Control &co
         look.exStyle, look.windowClass, L"", WS_CHILD | WS_CLIPSIBLINGS | look.style, 0, 0, 0, 0,
         windows.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + control.id)),
         instance, nullptr);
-    if (w.body == nullptr) return;
+    if (w.body == nullptr) return false;
     ownerOf_[w.body] = {panel, control.id, false};
     // A new child window goes below its siblings; frames and lines stay beneath everything.
     for (const auto &[other, ow] : windows.controls) {
@@ -667,48 +562,80 @@ void Win32View::buildControl(int panel, PanelWindows &windows, const Control &co
     if (control.kind == Kind::Numeric || control.kind == Kind::String) {
         SendMessageW(w.body, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(2, 2));
     }
-    const panel::Panel *owner = model_.panel(panel);
-    if (owner != nullptr) syncLook(*owner, control, w);
-    syncItems(control, w);
-    syncLines(control, w);
-    syncValue(control, w);
-    if (control.kind == Kind::Tab) syncPages(panel, control, w);
+    return true;
+}
+
+void Win32View::destroyControl(int panel, int control) {
+    const auto owner = panels_.find(panel);
+    if (owner == panels_.end()) return;
+    const auto c = owner->second.controls.find(control);
+    if (c == owner->second.controls.end()) return;
+    ownerOf_.erase(c->second.body);
+    ownerOf_.erase(c->second.label);
+    if (c->second.body != nullptr) DestroyWindow(c->second.body);
+    if (c->second.label != nullptr) DestroyWindow(c->second.label);
+    if (c->second.picture.bitmap != nullptr) DeleteObject(c->second.picture.bitmap);
+    owner->second.controls.erase(c);
+}
+
+void Win32View::dropWindows(int handle, const std::vector<int> &gone) {
+    HWND hwnd = window(handle);
+    for (int other : gone) {
+        const auto it = panels_.find(other);
+        if (it == panels_.end()) continue;
+        for (auto &[id, w] : it->second.controls) {
+            ownerOf_.erase(w.body);
+            ownerOf_.erase(w.label);
+            if (w.picture.bitmap != nullptr) DeleteObject(w.picture.bitmap);
+        }
+        panelOf_.erase(it->second.window);
+        panels_.erase(it);
+    }
+    if (hwnd != nullptr) {
+        ShowWindow(hwnd, SW_HIDE);
+        // Destroyed after the message at hand: discarding may come from inside its handler.
+        doomed_.push_back(hwnd);
+    }
+}
+
+void Win32View::ownerGone(int handle) {
+    // Destroying an owner destroys what it owns.
+    HWND hwnd = window(handle);
+    if (hwnd != nullptr && GetWindow(hwnd, GW_OWNER) != nullptr) {
+        SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, 0);
+    }
+}
+
+void Win32View::destroyDoomed() {
+    if (doomed_.empty()) return;
+    const Updating updating(*this);
+    std::vector<HWND> doomed;
+    doomed.swap(doomed_);
+    for (HWND hwnd : doomed)
+        DestroyWindow(hwnd);
 }
 
 // ---- Keeping in step -----------------------------------------------------------------------
 
-void Win32View::syncPanel(int handle) {
-    const panel::Panel *model = model_.panel(handle);
-    PanelWindows *own = ensurePanel(handle);
-    if (model == nullptr || own == nullptr || own->window == nullptr) return;
-    const Syncing syncing(syncing_);
-    HWND hwnd = own->window;
-    InvalidateRect(hwnd, nullptr, TRUE);
-    if (model->parent != 0 && model->pageIndex < 0) {
-        const panel::Geometry &g = model->geometry;
-        SetWindowPos(hwnd, nullptr, g.left, g.top, g.width, g.height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(hwnd, model->visible ? SW_SHOWNA : SW_HIDE);
-        return;
-    }
-    if (model->parent != 0) {
-        // A page: its caption lives on the tab, its place is the tab's.
-        const Control *tab = model_.control(model->parent, model->tabControl);
-        ControlWindows *tabWindows = windows(model->parent, model->tabControl);
-        if (tab != nullptr && tabWindows != nullptr && tabWindows->body != nullptr) {
-            syncPages(model->parent, *tab, *tabWindows);
-        }
-        return;
-    }
-    placeTopLevel(handle, *model, *own);
+void Win32View::paintPanel(int handle, const panel::Panel &) {
+    // Colours are asked for at painting time.
+    if (HWND hwnd = window(handle)) InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-void Win32View::placeTopLevel(int handle, const panel::Panel &model, PanelWindows &windows) {
-    HWND hwnd = windows.window;
+void Win32View::placeInner(int handle, const panel::Panel &model) {
+    HWND hwnd = window(handle);
+    if (hwnd == nullptr) return;
+    const panel::Geometry &g = model.geometry;
+    SetWindowPos(hwnd, nullptr, g.left, g.top, g.width, g.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(hwnd, model.visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void Win32View::placeWindow(int handle, const panel::Panel &model,
+                            const panel::WindowPlacement &place) {
+    HWND hwnd = window(handle);
+    if (hwnd == nullptr) return;
     setWindowText(hwnd, wide(model.title));
-    if (mainPanel_ == 0 && model.visible) mainPanel_ = handle;
-    // Every panel but the main window is owned by it: above it, no taskbar entry of its own.
-    HWND owner = mainPanel_ != 0 && handle != mainPanel_ ? window(mainPanel_) : nullptr;
+    HWND owner = place.owner != 0 ? window(place.owner) : nullptr;
     if (GetWindow(hwnd, GW_OWNER) != owner) {
         SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
     }
@@ -719,59 +646,38 @@ void Win32View::placeTopLevel(int handle, const panel::Panel &model, PanelWindow
     if (owner == nullptr) wantedStyle |= WS_MINIMIZEBOX;
     const bool restyled = wantedStyle != style;
     if (restyled) SetWindowLongW(hwnd, GWL_STYLE, static_cast<LONG>(wantedStyle));
-    // Only a change of the model's geometry moves the window: a panel the operator dragged
-    // stays where it was put when the program changes, say, its title.
     const panel::Geometry &g = model.geometry;
-    const bool move =
-        !windows.placed || windows.placedAt.top != g.top || windows.placedAt.left != g.left;
-    const bool resize = !windows.placed || restyled || windows.placedAt.width != g.width ||
-                        windows.placedAt.height != g.height;
-    if (move || resize) {
+    const bool resize = place.resize || restyled;
+    if (place.move || resize) {
         RECT frame{0, 0, g.width, g.height};
         AdjustWindowRectEx(&frame, wantedStyle, FALSE,
                            static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
         UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (restyled ? SWP_FRAMECHANGED : 0u);
-        if (!move) flags |= SWP_NOMOVE;
+        if (!place.move) flags |= SWP_NOMOVE;
         if (!resize) flags |= SWP_NOSIZE;
         SetWindowPos(hwnd, nullptr, g.left, g.top, frame.right - frame.left,
                      frame.bottom - frame.top, flags);
     }
-    windows.placed = true;
-    windows.placedAt = g;
-    applyModality();
-    if ((IsWindowVisible(hwnd) != FALSE) != model.visible) {
-        ShowWindow(hwnd, model.visible ? SW_SHOW : SW_HIDE);
-        if (model.visible) SetForegroundWindow(hwnd);
+}
+
+void Win32View::showWindow(int handle, const panel::Panel &model) {
+    HWND hwnd = window(handle);
+    if (hwnd == nullptr || (IsWindowVisible(hwnd) != FALSE) == model.visible) return;
+    ShowWindow(hwnd, model.visible ? SW_SHOW : SW_HIDE);
+    if (model.visible) SetForegroundWindow(hwnd);
+}
+
+void Win32View::takeInput(int handle, bool takes) {
+    HWND hwnd = window(handle);
+    if (hwnd != nullptr && (IsWindowEnabled(hwnd) != FALSE) != takes) {
+        EnableWindow(hwnd, takes ? TRUE : FALSE);
     }
 }
 
-void Win32View::applyModality() {
-    // An installed pop-up alone takes input, as the model has it.
-    const int popup = model_.popups().empty() ? 0 : model_.popups().back();
-    for (const auto &[handle, windows] : panels_) {
-        const panel::Panel *model = model_.panel(handle);
-        if (model == nullptr || model->parent != 0 || windows.window == nullptr) continue;
-        const bool enabled = popup == 0 || popup == handle;
-        if ((IsWindowEnabled(windows.window) != FALSE) != enabled) {
-            EnableWindow(windows.window, enabled ? TRUE : FALSE);
-        }
-    }
-}
-
-void Win32View::syncControl(int panel, int id) {
-    const panel::Panel *owner = model_.panel(panel);
-    const Control *control = model_.control(panel, id);
-    ControlWindows *w = windows(panel, id);
-    if (owner == nullptr || control == nullptr || w == nullptr || w->body == nullptr) return;
-    syncLook(*owner, *control, *w);
-    syncItems(*control, *w);
-    syncLines(*control, *w);
-    syncValue(*control, *w);
-    if (control->kind == Kind::Tab) syncPages(panel, *control, *w);
-}
-
-void Win32View::syncLook(const panel::Panel &owner, const Control &control, ControlWindows &w) {
-    const Syncing syncing(syncing_);
+void Win32View::showLook(const panel::Panel &owner, const Control &control) {
+    ControlWindows *found = windows(owner.handle, control.id);
+    if (found == nullptr || found->body == nullptr) return;
+    ControlWindows &w = *found;
     HWND body = w.body;
     const auto &g = control.geometry;
     const int height = control.kind == Kind::Ring ? g.height + kRingDropHeight : g.height;
@@ -816,7 +722,7 @@ void Win32View::syncLook(const panel::Panel &owner, const Control &control, Cont
             if (w.shownImage != control.image || w.picture.bitmap == nullptr) {
                 w.shownImage = control.image;
                 if (w.picture.bitmap != nullptr) DeleteObject(w.picture.bitmap);
-                w.picture = imaging_.load(picturePath(control.image));
+                w.picture = imaging_.load(picturePath(control.image).wstring());
             }
             break;
         default:
@@ -837,8 +743,6 @@ void Win32View::syncLook(const panel::Panel &owner, const Control &control, Cont
 }
 
 void Win32View::placeLabel(const Control &control, HWND label) {
-    // Above the control, as instrument panels label their fields; to its left when the
-    // control sits at the panel's top edge.
     HDC dc = GetDC(label);
     HGDIOBJ old = SelectObject(dc, font("Arial"));
     const std::wstring text = wide(control.displayLabel());
@@ -848,30 +752,20 @@ void Win32View::placeLabel(const Control &control, HWND label) {
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
     ReleaseDC(label, dc);
-    const int width = extent.cx + 4;
-    const int height = metrics.tmHeight;
-    const auto &g = control.geometry;
-    if (g.top >= height + kLabelGap) {
-        SetWindowPos(label, nullptr, g.left, g.top - height - kLabelGap, width, height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    } else {
-        SetWindowPos(label, nullptr, std::max(0, g.left - width - 4),
-                     g.top + (g.height - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    const panel::Geometry at =
+        panel::labelPlace(control.geometry, static_cast<int>(extent.cx), metrics.tmHeight);
+    SetWindowPos(label, nullptr, at.left, at.top, at.width, at.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Win32View::syncValue(const Control &control, ControlWindows &w) {
-    const Syncing syncing(syncing_);
-    HWND body = w.body;
+void Win32View::showValue(int panel, const Control &control, const std::string &text) {
+    HWND body = this->body(panel, control.id);
+    if (body == nullptr) return;
     switch (control.kind) {
         case Kind::Numeric:
         case Kind::String:
-            w.modelText =
-                wide(control.kind == Kind::Numeric ? panel::formatValue(control) : control.text);
-            setWindowText(body, w.modelText);
-            break;
         case Kind::TextMessage:
-            setWindowText(body, wide(control.text.empty() ? control.displayLabel() : control.text));
+            setWindowText(body, wide(text));
             break;
         case Kind::CheckBox:
             SendMessageW(body, BM_SETCHECK, control.number != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -888,64 +782,54 @@ void Win32View::syncValue(const Control &control, ControlWindows &w) {
                          static_cast<WPARAM>(control.index < count ? control.index : -1), 0);
             break;
         }
-        case Kind::Tab:
-            if (const auto owner = ownerOf_.find(body); owner != ownerOf_.end()) {
-                syncPages(owner->second.panel, control, w);
-            }
-            break;
         default:
             break;
     }
 }
 
-void Win32View::syncItems(const Control &control, ControlWindows &w) {
+void Win32View::showItems(int panel, const Control &control) {
     const bool ring = control.kind == Kind::Ring;
-    if (!ring && control.kind != Kind::ListBox) return;
-    const Syncing syncing(syncing_);
+    HWND body = this->body(panel, control.id);
+    if ((!ring && control.kind != Kind::ListBox) || body == nullptr) return;
     std::vector<std::wstring> labels;
     labels.reserve(control.items.size());
     for (const auto &item : control.items)
         labels.push_back(wide(item.label));
     const std::vector<std::wstring> shown =
-        ring ? shownItems(w.body, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT)
-             : shownItems(w.body, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+        ring ? shownItems(body, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT)
+             : shownItems(body, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
     if (shown == labels) return;
-    SendMessageW(w.body, ring ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+    SendMessageW(body, ring ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
     for (const auto &label : labels) {
-        SendMessageW(w.body, ring ? CB_ADDSTRING : LB_ADDSTRING, 0,
+        SendMessageW(body, ring ? CB_ADDSTRING : LB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(label.c_str()));
     }
 }
 
-void Win32View::syncLines(const Control &control, ControlWindows &w) {
-    if (control.kind != Kind::TextBox) return;
-    const Syncing syncing(syncing_);
+void Win32View::showLines(int panel, const Control &control, std::size_t kept) {
+    HWND body = this->body(panel, control.id);
+    if (body == nullptr) return;
     const auto &lines = control.lines;
-    if (!panel::linesOnlyGrew(w.shownLines, lines)) {
-        SetWindowTextW(w.body, joinLines(lines.begin(), lines.end()).c_str());
-    } else if (lines.size() > w.shownLines.size()) {
-        // A growing protocol is appended to, not rewritten.
+    if (kept == 0) {
+        SetWindowTextW(body, joinLines(lines.begin(), lines.end()).c_str());
+    } else if (lines.size() > kept) {
         const std::wstring tail =
-            L"\r\n" + joinLines(lines.begin() + static_cast<std::ptrdiff_t>(w.shownLines.size()),
-                                lines.end());
-        const int end = GetWindowTextLengthW(w.body);
-        SendMessageW(w.body, EM_SETSEL, static_cast<WPARAM>(end), end);
-        SendMessageW(w.body, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail.c_str()));
+            L"\r\n" + joinLines(lines.begin() + static_cast<std::ptrdiff_t>(kept), lines.end());
+        const int end = GetWindowTextLengthW(body);
+        SendMessageW(body, EM_SETSEL, static_cast<WPARAM>(end), end);
+        SendMessageW(body, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail.c_str()));
     }
-    w.shownLines = lines;
-    const auto first = static_cast<int>(SendMessageW(w.body, EM_GETFIRSTVISIBLELINE, 0, 0));
-    SendMessageW(w.body, EM_LINESCROLL, 0, control.firstVisibleLine - first);
+    const auto first = static_cast<int>(SendMessageW(body, EM_GETFIRSTVISIBLELINE, 0, 0));
+    SendMessageW(body, EM_LINESCROLL, 0, control.firstVisibleLine - first);
 }
 
-void Win32View::syncPages(int panel, const Control &control, ControlWindows &w) {
-    const Syncing syncing(syncing_);
-    HWND tabs = w.body;
+void Win32View::showPages(int panel, const Control &tab, const std::vector<int> &pages) {
+    HWND tabs = body(panel, tab.id);
+    if (tabs == nullptr) return;
     int index = 0;
-    std::vector<HWND> pages;
-    for (int page : control.pages) {
-        PanelWindows *pageWindows = ensurePanel(page);
-        const panel::Panel *model = model_.panel(page);
-        if (pageWindows == nullptr || model == nullptr || pageWindows->window == nullptr) continue;
+    for (int page : pages) {
+        const panel::Panel *model = this->model().panel(page);
+        if (model == nullptr || window(page) == nullptr) continue;
         std::wstring caption = mnemonic(model->title.empty() ? model->constant : model->title);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
@@ -955,181 +839,53 @@ void Win32View::syncPages(int panel, const Control &control, ControlWindows &w) 
         } else {
             TabCtrl_InsertItem(tabs, index, &item);
         }
-        pages.push_back(pageWindows->window);
         ++index;
     }
     while (TabCtrl_GetItemCount(tabs) > index)
         TabCtrl_DeleteItem(tabs, index);
-    const bool current = control.index >= 0 && control.index < index;
-    if (current) {
-        fillPage(control);
-        TabCtrl_SetCurSel(tabs, control.index);
-    }
+}
+
+void Win32View::frontPage(int panel, const Control &tab, const std::vector<int> &pages,
+                          bool hasFront) {
+    HWND tabs = body(panel, tab.id);
+    if (tabs == nullptr) return;
+    if (hasFront) TabCtrl_SetCurSel(tabs, tab.index);
     // Pages lie over the tab's display area, in the panel that holds the tab.
     RECT area;
     GetClientRect(tabs, &area);
     TabCtrl_AdjustRect(tabs, FALSE, &area);
     MapWindowPoints(tabs, window(panel), reinterpret_cast<POINT *>(&area), 2);
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        const bool shown = current && static_cast<int>(i) == control.index && control.visible;
-        SetWindowPos(pages[i], HWND_TOP, area.left, area.top, area.right - area.left,
+        HWND page = window(pages[i]);
+        const bool shown = hasFront && static_cast<int>(i) == tab.index && tab.visible;
+        SetWindowPos(page, HWND_TOP, area.left, area.top, area.right - area.left,
                      area.bottom - area.top, SWP_NOACTIVATE);
-        ShowWindow(pages[i], shown ? SW_SHOWNA : SW_HIDE);
-        InvalidateRect(pages[i], nullptr, TRUE);
+        ShowWindow(page, shown ? SW_SHOWNA : SW_HIDE);
+        InvalidateRect(page, nullptr, TRUE);
     }
-}
-
-void Win32View::dropPanel(int handle) {
-    auto it = panels_.find(handle);
-    if (it == panels_.end()) return;
-    const Syncing syncing(syncing_);
-    HWND hwnd = it->second.window;
-    // Pages go with their panel: forget every entry whose window lies inside this one.
-    for (auto other = panels_.begin(); other != panels_.end();) {
-        const bool inside =
-            other->first == handle || (hwnd != nullptr && other->second.window != nullptr &&
-                                       IsChild(hwnd, other->second.window));
-        if (!inside) {
-            ++other;
-            continue;
-        }
-        for (auto &[id, w] : other->second.controls) {
-            ownerOf_.erase(w.body);
-            ownerOf_.erase(w.label);
-            if (w.picture.bitmap != nullptr) DeleteObject(w.picture.bitmap);
-        }
-        panelOf_.erase(other->second.window);
-        other = panels_.erase(other);
-    }
-    if (handle == mainPanel_) {
-        // Owned windows outlive their owner: they stand alone until another main window
-        // appears.
-        mainPanel_ = 0;
-        for (const auto &[other, windows] : panels_) {
-            if (windows.window != nullptr && GetWindow(windows.window, GW_OWNER) == hwnd) {
-                SetWindowLongPtrW(windows.window, GWLP_HWNDPARENT, 0);
-            }
-        }
-    }
-    if (hwnd != nullptr) {
-        ShowWindow(hwnd, SW_HIDE);
-        // Destroyed after the message at hand: discarding may come from inside its handler.
-        doomed_.push_back(hwnd);
-    }
-    applyModality();
-}
-
-void Win32View::destroyDoomed() {
-    if (doomed_.empty()) return;
-    const Syncing syncing(syncing_);
-    std::vector<HWND> doomed;
-    doomed.swap(doomed_);
-    for (HWND hwnd : doomed)
-        DestroyWindow(hwnd);
-}
-
-void Win32View::panelChanged(int panel, PanelChange change) {
-    if (change == PanelChange::Discarded) {
-        dropPanel(panel);
-        return;
-    }
-    // Windows wait until the panel is first shown: loading costs only the model.
-    if (wanted(panel)) syncPanel(panel);
-}
-
-void Win32View::controlChanged(int panel, int control, ControlChange change) {
-    // Controls of a panel not yet built are built from the model when it is.
-    if (!wanted(panel)) return;
-    PanelWindows *panelWindows = ensurePanel(panel);
-    const Control *model = model_.control(panel, control);
-    if (panelWindows == nullptr || !panelWindows->filled) return;
-    auto c = panelWindows->controls.find(control);
-    if (model == nullptr) {
-        // Gone from the model: take its windows away.
-        if (c != panelWindows->controls.end()) {
-            const Syncing syncing(syncing_);
-            ownerOf_.erase(c->second.body);
-            ownerOf_.erase(c->second.label);
-            if (c->second.body != nullptr) DestroyWindow(c->second.body);
-            if (c->second.label != nullptr) DestroyWindow(c->second.label);
-            if (c->second.picture.bitmap != nullptr) DeleteObject(c->second.picture.bitmap);
-            panelWindows->controls.erase(c);
-        }
-        return;
-    }
-    if (c == panelWindows->controls.end() || c->second.body == nullptr) {
-        buildControl(panel, *panelWindows, *model);
-        return;
-    }
-    ControlWindows &w = c->second;
-    switch (change) {
-        case ControlChange::Created:
-        case ControlChange::Attributes:
-            syncControl(panel, control);
-            break;
-        case ControlChange::Value:
-            syncValue(*model, w);
-            break;
-        case ControlChange::Items:
-            syncItems(*model, w);
-            syncValue(*model, w);
-            break;
-        case ControlChange::Lines:
-            syncLines(*model, w);
-            break;
-    }
-}
-
-void Win32View::popupChanged(int panel, bool) {
-    if (wanted(panel)) syncPanel(panel);
-    applyModality();
 }
 
 // ---- Operator input ------------------------------------------------------------------------
 
-void Win32View::commitField(int panel, int id) {
-    ControlWindows *w = windows(panel, id);
-    const Control *control = model_.control(panel, id);
-    if (w == nullptr || control == nullptr || control->mode != Mode::Hot) return;
-    const std::wstring typed = windowText(w->body);
-    if (typed == w->modelText) return;
-    afterInput(panel, id, model_.operatorSetText(panel, id, utf8(typed), true));
-}
-
 void Win32View::commitFocusedField() {
     const auto focus = ownerOf_.find(GetFocus());
     if (focus == ownerOf_.end() || focus->second.label) return;
-    const Control *control = model_.control(focus->second.panel, focus->second.control);
+    const Control *control = model().control(focus->second.panel, focus->second.control);
     if (control != nullptr && (control->kind == Kind::Numeric || control->kind == Kind::String)) {
-        commitField(focus->second.panel, focus->second.control);
+        inputText(focus->second.panel, focus->second.control, utf8(windowText(focus->first)));
     }
 }
 
-void Win32View::pressDefault(int handle) {
-    const panel::Panel *model = model_.panel(handle);
-    if (model == nullptr || model->defaultControl == 0) return;
-    afterInput(handle, model->defaultControl, model_.operatorCommit(handle, model->defaultControl));
+void Win32View::refuseInput(int panel, int control, const std::string &reason) {
+    HWND field = body(panel, control);
+    if (field == nullptr) return;
+    const std::wstring text = wide(reason);
+    EDITBALLOONTIP tip{sizeof(tip), L"", text.c_str(), TTI_WARNING};
+    SendMessageW(field, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip));
 }
 
-void Win32View::afterInput(int panel, int id, Input result) {
-    if (result != Input::Accepted) {
-        ControlWindows *w = windows(panel, id);
-        const Control *control = model_.control(panel, id);
-        if (w != nullptr && control != nullptr &&
-            (result == Input::BadValue || result == Input::TooLong)) {
-            // The operator reads Russian; the model's reasons are for scripts and logs.
-            const std::wstring reason =
-                result == Input::TooLong
-                    ? L"Не более " + std::to_wstring(control->maxLength) + L" симв."
-                    : std::wstring(L"Введите число");
-            EDITBALLOONTIP tip{sizeof(tip), L"", reason.c_str(), TTI_WARNING};
-            SendMessageW(w->body, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip));
-        } else {
-            MessageBeep(MB_OK);
-        }
-    }
-    // Accepted or not, the control shows what the model holds now.
-    syncControl(panel, id);
+void Win32View::beep() {
+    MessageBeep(MB_OK);
 }
 
 // ---- Dialogs and pictures ------------------------------------------------------------------
@@ -1172,7 +928,7 @@ int Win32View::selectFile(const panel::FileRequest &request, std::string &path) 
     const std::wstring title = wide(request.title);
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = window(mainPanel_);
+    dialog.hwndOwner = window(mainPanel());
     dialog.lpstrFilter = patterns.empty() ? nullptr : filter.c_str();
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
@@ -1271,24 +1027,11 @@ void printClient(HWND hwnd, HDC dc) {
 
 }  // namespace
 
-bool Win32View::shot(int panel, const std::string &file, std::string &error) {
-    // A panel never shown is built for its picture.
-    if (const int top = topLevel(panel); top != 0 && !built(top)) syncPanel(top);
-    PanelWindows *panelWindows = ensurePanel(panel);
-    fillPanel(panel);
-    if (panelWindows == nullptr || panelWindows->window == nullptr) {
-        error = "no panel with handle " + std::to_string(panel);
-        return false;
-    }
-    const std::filesystem::path target(wide(file));
-    std::error_code ec;
-    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-    if (ec) {
-        error = "cannot create the folder " + utf8(target.parent_path().wstring());
-        return false;
-    }
+bool Win32View::picture(int panel, const std::filesystem::path &file, std::string &error) {
+    HWND hwnd = window(panel);
+    if (hwnd == nullptr) return false;
     RECT client;
-    GetClientRect(panelWindows->window, &client);
+    GetClientRect(hwnd, &client);
     const int width = client.right;
     const int height = client.bottom;
     if (width <= 0 || height <= 0) {
@@ -1311,7 +1054,7 @@ bool Win32View::shot(int panel, const std::string &file, std::string &error) {
         return false;
     }
     HGDIOBJ old = SelectObject(dc, bitmap);
-    printClient(panelWindows->window, dc);
+    printClient(hwnd, dc);
     GdiFlush();
     const auto *first = static_cast<const std::uint8_t *>(bits);
     std::vector<std::uint8_t> pixels(
@@ -1319,11 +1062,7 @@ bool Win32View::shot(int panel, const std::string &file, std::string &error) {
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
-    if (!imaging_.savePng(target.wstring(), width, height, pixels, error)) {
-        error = "cannot write the picture " + file + ": " + error;
-        return false;
-    }
-    return true;
+    return imaging_.savePng(file.wstring(), width, height, pixels, error);
 }
 
 panel::ScreenSize Win32View::screen() const {

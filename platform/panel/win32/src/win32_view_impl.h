@@ -1,7 +1,7 @@
-// The Win32 view: one window per panel, one child window per control, kept in step with the
-// model. Notifications that the view's own updates cause are ignored (`syncing_`), so a value
-// the program sets never comes back as operator input; operator input goes only through the
-// model's operator* entry points.
+// The Win32 view: the windows of the window view's core, one per panel and one child window
+// per control. Notifications that the view's own updates cause reach the core while it
+// updates and are dropped there, so a value the program sets never comes back as operator
+// input; operator input goes to the core's input* entry points, and through them to the model.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "panel/model.h"
-#include "panel/view.h"
+#include "panel/window_view.h"
 #include "wic.h"
 
 namespace trl4::panelwin {
@@ -21,12 +21,10 @@ namespace trl4::panelwin {
 std::wstring wide(const std::string &utf8);
 std::string utf8(const std::wstring &text);
 
-class Win32View final : public panel::View {
+class Win32View final : public panel::WindowView {
   public:
     explicit Win32View(panel::Model &model);
     ~Win32View() override;
-    Win32View(const Win32View &) = delete;
-    Win32View &operator=(const Win32View &) = delete;
 
     // False when the window class could not be registered.
     bool ready() const { return atom_ != 0; }
@@ -35,12 +33,8 @@ class Win32View final : public panel::View {
     bool interactive() const override { return true; }
     void pump() override;
     void waitAndPump(std::chrono::milliseconds bound) override;
-    void panelChanged(int panel, panel::PanelChange change) override;
-    void controlChanged(int panel, int control, panel::ControlChange change) override;
-    void popupChanged(int panel, bool installed) override;
     void showMessage(const std::string &title, const std::string &text) override;
     int selectFile(const panel::FileRequest &request, std::string &path) override;
-    bool shot(int panel, const std::string &file, std::string &error) override;
     panel::ScreenSize screen() const override;
 
     // Looking at what the view drew (tests). Null when not built: a panel's windows are built
@@ -54,17 +48,12 @@ class Win32View final : public panel::View {
         panel::Kind kind = panel::Kind::Button;
         HWND body = nullptr;
         HWND label = nullptr;
-        std::wstring modelText;               // entry field: what the model last showed
-        std::vector<std::string> shownLines;  // text box: what the window holds
-        std::string shownImage;               // picture: the file last asked for
+        std::string shownImage;  // picture: the file last asked for
         Picture picture;
     };
     struct PanelWindows {
         HWND window = nullptr;
         std::map<int, ControlWindows> controls;
-        bool filled = false;  // controls built
-        bool placed = false;
-        panel::Geometry placedAt;  // the model's geometry last applied to the window
     };
     // Which control a child window shows.
     struct Owner {
@@ -73,44 +62,43 @@ class Win32View final : public panel::View {
         bool label = false;
     };
 
+    bool createPanel(int handle, const panel::Panel &model) override;
+    bool createControl(int panel, const panel::Control &control) override;
+    void destroyControl(int panel, int control) override;
+    void dropWindows(int handle, const std::vector<int> &gone) override;
+    void ownerGone(int handle) override;
+    void paintPanel(int handle, const panel::Panel &model) override;
+    void placeInner(int handle, const panel::Panel &model) override;
+    void placeWindow(int handle, const panel::Panel &model,
+                     const panel::WindowPlacement &place) override;
+    void showWindow(int handle, const panel::Panel &model) override;
+    void takeInput(int handle, bool takes) override;
+    void showLook(const panel::Panel &owner, const panel::Control &control) override;
+    void showItems(int panel, const panel::Control &control) override;
+    void showValue(int panel, const panel::Control &control, const std::string &text) override;
+    void showLines(int panel, const panel::Control &control, std::size_t kept) override;
+    void showPages(int panel, const panel::Control &tab, const std::vector<int> &pages) override;
+    void frontPage(int panel, const panel::Control &tab, const std::vector<int> &pages,
+                   bool hasFront) override;
+    void refuseInput(int panel, int control, const std::string &reason) override;
+    void beep() override;
+    bool picture(int panel, const std::filesystem::path &file, std::string &error) override;
+
     static LRESULT CALLBACK panelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT panelMessage(int handle, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void command(int handle, WORD code, HWND from);
+    void command(WORD code, HWND from);
     void dialogKey(int handle, WORD id);
     HBRUSH colours(HDC dc, HWND from, int handle);
     void draw(const DRAWITEMSTRUCT &item);
 
+    void placeLabel(const panel::Control &control, HWND label);
     HFONT font(const std::string &family);
     HBRUSH brush(std::uint32_t colour);
-    int topLevel(int handle) const;
-    bool built(int handle) const;
-    bool wanted(int handle) const;
-    PanelWindows *ensurePanel(int handle);
-    void fillPanel(int handle);
-    void fillPage(const panel::Control &tab);
-    void buildControl(int panel, PanelWindows &windows, const panel::Control &control);
-    void syncPanel(int handle);
-    void placeTopLevel(int handle, const panel::Panel &model, PanelWindows &windows);
-    void applyModality();
-    void syncControl(int panel, int control);
-    void syncLook(const panel::Panel &owner, const panel::Control &control, ControlWindows &w);
-    void syncValue(const panel::Control &control, ControlWindows &w);
-    void syncItems(const panel::Control &control, ControlWindows &w);
-    void syncLines(const panel::Control &control, ControlWindows &w);
-    void syncPages(int panel, const panel::Control &control, ControlWindows &w);
-    void placeLabel(const panel::Control &control, HWND label);
-    void dropPanel(int handle);
     void destroyDoomed();
-    // An entry field the operator edited reaches the model when confirmed.
-    void commitField(int panel, int control);
+    // The entry field with the focus, when the operator edited it, reaches the model first.
     void commitFocusedField();
-    void pressDefault(int handle);
-    // After operator input the control shows the model again, accepted or not.
-    void afterInput(int panel, int control, panel::Input result);
     ControlWindows *windows(int panel, int control);
-    std::wstring picturePath(const std::string &image) const;
 
-    panel::Model &model_;
     ATOM atom_ = 0;
     Imaging imaging_;
     std::map<int, PanelWindows> panels_;
@@ -119,9 +107,6 @@ class Win32View final : public panel::View {
     std::vector<HWND> doomed_;
     std::map<std::string, HFONT> fonts_;
     std::map<std::uint32_t, HBRUSH> brushes_;
-    std::wstring pictureFolder_;
-    int mainPanel_ = 0;
-    int syncing_ = 0;  // the view itself is changing windows: notifications are not input
 };
 
 }  // namespace trl4::panelwin
