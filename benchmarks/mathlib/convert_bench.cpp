@@ -15,6 +15,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -142,21 +143,25 @@ std::map<int64_t, std::map<std::string, double>> &bestTimes() {
 }
 
 // One iteration is one round: every kernel once (in cache, a batch of calls, so that the
-// clock's own cost stays small), starting with another kernel each round.
+// clock's own cost stays small), in an order shuffled each round, so that no kernel always
+// follows the same one (and finds the caches, and the memory's write-back, as it left them).
 void BM_alternating(benchmark::State &state) {
     using Clock = std::chrono::steady_clock;
     const int64_t n = state.range(0);
     const int calls = n <= kSmall ? 32 : 1;
     const std::vector<Kernel> all = kernels();
     std::vector<double> best(all.size(), std::numeric_limits<double>::infinity());
-    std::size_t first = 0;
+    std::vector<std::size_t> order(all.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::mt19937 shuffler(20261207);
     // Fault the buffers in before the first round.
     for (const Kernel &k : all)
         k.run(static_cast<int32_t>(n));
     for (auto _ : state) {
         const auto roundStart = Clock::now();
-        for (std::size_t j = 0; j < all.size(); ++j) {
-            const std::size_t k = (first + j) % all.size();
+        std::shuffle(order.begin(), order.end(), shuffler);
+        for (const std::size_t k : order) {
             const auto start = Clock::now();
             for (int c = 0; c < calls; ++c) {
                 all[k].run(static_cast<int32_t>(n));
@@ -165,7 +170,6 @@ void BM_alternating(benchmark::State &state) {
             const std::chrono::duration<double> took = Clock::now() - start;
             best[k] = std::min(best[k], took.count() / calls);
         }
-        first = (first + 1) % all.size();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - roundStart).count());
     }
     for (std::size_t k = 0; k < all.size(); ++k) {
