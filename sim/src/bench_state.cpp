@@ -19,6 +19,7 @@
 
 #include "sim_internal.h"
 #include "trl4sim/bench.h"
+#include "trl4visa/resource_name.h"
 
 namespace trl4sim {
 namespace {
@@ -94,6 +95,16 @@ bool isKnownCall(std::string_view name) {
                                                  "viWrite",
                                                  "viRead",
                                                  "viQueryf",
+                                                 "viParseRsrc",
+                                                 "viParseRsrcEx",
+                                                 "viStatusDesc",
+                                                 "viReadSTB",
+                                                 "viFlush",
+                                                 "viAssertTrigger",
+                                                 "viEnableEvent",
+                                                 "viDisableEvent",
+                                                 "viDiscardEvents",
+                                                 "viWaitOnEvent",
                                                  "kspbase_init",
                                                  "kspbase_m_type_q",
                                                  "kspbase_m_get_attribute",
@@ -185,13 +196,9 @@ int32_t injectedFault(std::string_view call) {
 }
 
 const Resource *findResource(const Bench &bench, std::string_view name) {
+    const std::string key = trl4visa::resourceKey(name);
     for (const Resource &r : bench.resources) {
-        if (r.name.size() != name.size()) continue;
-        bool same = true;
-        for (size_t i = 0; i < name.size() && same; ++i) {
-            same = asciiLower(r.name[i]) == asciiLower(name[i]);
-        }
-        if (same) return &r;
+        if (trl4visa::resourceKey(r.name) == key) return &r;
     }
     return nullptr;
 }

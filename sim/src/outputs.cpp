@@ -6,6 +6,7 @@
 
 #include "sim_internal.h"
 #include "trl4sim/bench.h"
+#include "trl4visa/resource_name.h"
 
 namespace trl4sim {
 namespace {
@@ -23,11 +24,9 @@ Outputs &outputs() {
     return o;
 }
 
+// The driver names a carrier as the program opened it, a meter as the bench lists it.
 Key key(std::string_view resource, int position, int channel) {
-    std::string name;
-    for (char c : resource)
-        name += static_cast<char>(asciiLower(c));
-    return {name, position, channel};
+    return {trl4visa::resourceKey(resource), position, channel};
 }
 
 }  // namespace
