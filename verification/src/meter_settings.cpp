@@ -1,6 +1,5 @@
 // The meters the operator assigned, kept per user in a small settings file, and their check
 // at start-up.
-#include <cstring>
 #include <string>
 
 #include "p_trl4.h"
@@ -11,6 +10,7 @@
 #include "trl4/os.h"
 #include "trl4/status_line.h"
 #include "trl4/yaml.h"
+#include "trl4visa/resource_name.h"
 #include "userint.h"
 
 namespace {
@@ -75,7 +75,7 @@ void CheckMeterSettings() {
         std::string identity;
         bool asked = false;
         for (int earlier = 0; earlier < role && !asked; ++earlier) {
-            if (std::strcmp(meterRsrc[earlier], meterRsrc[role]) == 0) {
+            if (trl4visa::sameResource(meterRsrc[earlier], meterRsrc[role])) {
                 identity = meterIdn[earlier];
                 asked = true;
             }
