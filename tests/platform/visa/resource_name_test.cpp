@@ -86,8 +86,7 @@ TEST(ResourceName, GpibSecondaryAddresses) {
     EXPECT_EQ(expanded("GPIB::12::5::INSTR"), "GPIB0::12::5::INSTR");
     expectSpellings("GPIB0::12::INSTR", {"GPIB0::12::0::INSTR", "gpib::12::00"});
     EXPECT_FALSE(sameResource("GPIB0::12::5::INSTR", "GPIB0::12::INSTR"));
-    EXPECT_EQ(parseResourceName("GPIB::12::5")->address,
-              (std::vector<std::string>{"12", "5"}));
+    EXPECT_EQ(parseResourceName("GPIB::12::5")->address, (std::vector<std::string>{"12", "5"}));
     EXPECT_EQ(expanded("GPIB::30::30"), "GPIB0::30::30::INSTR");
     for (const char *bad : {"GPIB::31::INSTR", "GPIB::12::31::INSTR", "GPIB::12::1::2::INSTR",
                             "GPIB::INSTR", "GPIB::+1::INSTR"}) {
@@ -102,10 +101,10 @@ TEST(ResourceName, UsbCodesInHexOrDecimalAndTheInterfaceOptional) {
     EXPECT_EQ(expanded("USB::1::2::S-1::3::INSTR"), "USB0::0x0001::0x0002::S-1::3::INSTR");
     EXPECT_FALSE(sameResource("USB::1::2::S::3::INSTR", "USB::1::2::S::INSTR"));
     EXPECT_EQ(expanded("USB::1::2::S::RAW"), "USB0::0x0001::0x0002::S::RAW");
-    for (const char *bad : {"USB::0x10000::1::S::INSTR", "USB::65536::1::S::INSTR",
-                            "USB::0x::1::S::INSTR", "USB::0xG1::1::S::INSTR",
-                            "USB::1::2::INSTR", "USB::1::2::S::256::INSTR",
-                            "USB::1::2::S::1::2::INSTR", "USB::1::2::S:T::INSTR"}) {
+    for (const char *bad :
+         {"USB::0x10000::1::S::INSTR", "USB::65536::1::S::INSTR", "USB::0x::1::S::INSTR",
+          "USB::0xG1::1::S::INSTR", "USB::1::2::INSTR", "USB::1::2::S::256::INSTR",
+          "USB::1::2::S::1::2::INSTR", "USB::1::2::S:T::INSTR"}) {
         EXPECT_EQ(expanded(bad), "refused") << bad;
     }
 }
@@ -126,8 +125,8 @@ TEST(ResourceName, VxiLogicalAddressesAndOtherClasses) {
 
 TEST(ResourceName, PxiSpellingsOfOneAddress) {
     // PXI[bus]::device[::function] and PXI[interface]::bus-device[.function] name one device.
-    expectSpellings("PXI0::3-15::INSTR", {"PXI3::15::INSTR", "PXI::3-15", "PXI0::3-15.0::INSTR",
-                                          "PXI3::15::0::INSTR"});
+    expectSpellings("PXI0::3-15::INSTR",
+                    {"PXI3::15::INSTR", "PXI::3-15", "PXI0::3-15.0::INSTR", "PXI3::15::0::INSTR"});
     expectSpellings("PXI0::0-9.2::INSTR", {"PXI::9::2::INSTR", "PXI0::0-9.2"});
     EXPECT_EQ(expanded("PXI1::2-3.4::INSTR"), "PXI1::2-3.4::INSTR");
     EXPECT_EQ(parseResourceName("PXI3::15::INSTR")->board, 0);  // the 3 is the bus
@@ -145,8 +144,8 @@ TEST(ResourceName, PxiSpellingsOfOneAddress) {
 TEST(ResourceName, MalformedNamesAreRefused) {
     for (const char *bad :
          {"", "INSTR", "FOO0::1::INSTR", "VXI0::", "VXI0::::24::INSTR", "VXI0:24::INSTR",
-          "VXI0::24::INSTR ", " VXI0::24::INSTR", "VXI0::2\n4::INSTR", "VXI0::24::",
-          "USB::1::2::сер::INSTR", "GPIB::12::INSTR::INSTR", "ASRL1::2::INSTR"}) {
+          "VXI0::24::INSTR ", " VXI0::24::INSTR", "VXI0::2\n4::INSTR",
+          "VXI0::24::", "USB::1::2::сер::INSTR", "GPIB::12::INSTR::INSTR", "ASRL1::2::INSTR"}) {
         EXPECT_EQ(expanded(bad), "refused") << bad;
     }
     EXPECT_EQ(expanded("USB::1::2::" + std::string(245, 'S')), "refused");  // 256 bytes
