@@ -48,7 +48,7 @@ typedef uint32_t ViAttrState;
 typedef uint32_t ViAccessMode;
 typedef uint32_t ViEventType;
 typedef uint32_t ViEvent;
-typedef uint16_t ViEventFilter;
+typedef uint32_t ViEventFilter;
 typedef uint32_t ViVersion;
 typedef char *ViKeyId;
 typedef const char *ViConstKeyId;
