@@ -196,6 +196,14 @@ int32_t injectedFault(std::string_view call) {
 }
 
 const Resource *findResource(const Bench &bench, std::string_view name) {
+    // The bench's own spelling is what callers pass nearly always: found without parsing.
+    for (const Resource &r : bench.resources) {
+        if (r.name.size() != name.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < name.size() && same; ++i)
+            same = asciiLower(r.name[i]) == asciiLower(name[i]);
+        if (same) return &r;
+    }
     const std::string key = trl4visa::resourceKey(name);
     for (const Resource &r : bench.resources) {
         if (trl4visa::resourceKey(r.name) == key) return &r;
