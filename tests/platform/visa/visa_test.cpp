@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 #include "../../sim/bench_fixture.h"
 #include "trl4visa/expression.h"
@@ -369,292 +370,89 @@ faults:
     EXPECT_EQ(viGetAttribute(vi, VI_ATTR_INTF_TYPE, &intf), VI_ERROR_INV_OBJECT);
 }
 
-namespace {
-
-constexpr std::string_view kMeterBench = R"yaml(
-resources:
-  - {name: "VXI0::24::INSTR", interface: VXI, manufacturer: 0xE76, model: 0x10D,
-     carrier: {name: "c", memory: 0, mezzanines: [{position: 1}]}}
-  - {name: "GPIB0::7::INSTR", interface: GPIB, idn: "VOLTEK,DMM-7,1,1.0\n",
-     meter: {kind: ac-voltmeter, inputs: [{carrier: "VXI0::24::INSTR"}]}}
-  - {name: "GPIB0::8::3::INSTR", interface: GPIB, idn: "VOLTEK,FC-3,2,1.0\n"}
-  - {name: "TCPIP0::192.168.1.77::inst0::INSTR", interface: TCPIP}
-)yaml";
-
-std::string text(ViBuf buf, ViUInt32 n) {
-    return std::string(reinterpret_cast<char *>(buf), n);
-}
-
-ViStatus send(ViSession vi, std::string_view command) {
-    ViUInt32 n = 0;
-    return viWrite(vi, reinterpret_cast<ViConstBuf>(command.data()),
-                   static_cast<ViUInt32>(command.size()), &n);
-}
-
-}  // namespace
-
+// Every spelling opens the resource the search lists; the rest of what a generic client
+// does is checked by PyVISA itself (pyvisa_client.py), here what it cannot reach and, under
+// wine, every new export once through its stdcall entry.
 TEST_F(VisaTest, OpenTakesEverySpellingOfAResourceAndRefusesBadNames) {
     const std::pair<const char *, const char *> spellings[] = {
-        {"VXI::24", "VXI0::24::INSTR"},
-        {"vxi0::24::instr", "VXI0::24::INSTR"},
+        {"vxi::24", "VXI0::24::INSTR"},
         {"GPIB-VXI::72", "GPIB-VXI0::72::INSTR"},
         {"USB::6699::4::KSP2101::0::INSTR", "USB0::0x1A2B::0x0004::KSP2101::INSTR"},
-        {"usb0::0x1a2b::0x4::ksp2101", "USB0::0x1A2B::0x0004::KSP2101::INSTR"},
         {"TCPIP::192.168.1.50::INSTR", "TCPIP0::192.168.1.50::inst0::INSTR"},
-        {"ASRL1", "ASRL1::INSTR"},
     };
+    char name[VI_FIND_BUFLEN] = "";
     for (const auto &[spelling, listed] : spellings) {
-        ViSession vi = VI_NULL;
-        ASSERT_EQ(viOpen(rm_, spelling, VI_NO_LOCK, 0, &vi), VI_SUCCESS) << spelling;
-        char name[VI_FIND_BUFLEN] = "";
+        const ViSession vi = open(spelling);
         EXPECT_EQ(viGetAttribute(vi, VI_ATTR_RSRC_NAME, name), VI_SUCCESS);
-        EXPECT_STREQ(name, listed);  // the session names the resource as the search does
-        EXPECT_EQ(viClose(vi), VI_SUCCESS);
+        EXPECT_STREQ(name, listed);
     }
     ViSession vi = 7;
     EXPECT_EQ(viOpen(rm_, "VXI0::256::INSTR", VI_NO_LOCK, 0, &vi), VI_ERROR_INV_RSRC_NAME);
     EXPECT_EQ(vi, VI_NULL);
-    EXPECT_EQ(viOpen(rm_, "VXI0::24::INSTR::X", VI_NO_LOCK, 0, &vi), VI_ERROR_INV_RSRC_NAME);
     EXPECT_EQ(viOpen(rm_, "TCPIP::192.168.1.50::inst1", VI_NO_LOCK, 0, &vi), VI_ERROR_RSRC_NFOUND);
-    EXPECT_EQ(viOpen(rm_, "VXI1::24", VI_NO_LOCK, 0, &vi), VI_ERROR_RSRC_NFOUND);
     // Two spellings of one resource share its lock.
     const ViSession a = open("VXI0::24::INSTR");
-    const ViSession b = open("vxi::24");
     ASSERT_EQ(viLock(a, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_SUCCESS);
-    EXPECT_EQ(viLock(b, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_ERROR_TMO);
-}
+    EXPECT_EQ(viLock(open("vxi::24"), VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_ERROR_TMO);
 
-TEST_F(VisaTest, ParseRsrcTellsTypeBoardClassAndTheExpandedName) {
     ViUInt16 type = 0, board = 0;
     char cls[VI_FIND_BUFLEN], expanded[VI_FIND_BUFLEN], alias[VI_FIND_BUFLEN] = "x";
-    // The grammar answers, present on the bench or not.
-    ASSERT_EQ(
-        viParseRsrcEx(rm_, "tcpip3::10.0.0.7::5025::socket", &type, &board, cls, expanded, alias),
-        VI_SUCCESS);
-    EXPECT_EQ(type, VI_INTF_TCPIP);
-    EXPECT_EQ(board, 3);
-    EXPECT_STREQ(cls, "SOCKET");
-    EXPECT_STREQ(expanded, "TCPIP3::10.0.0.7::5025::SOCKET");
-    EXPECT_STREQ(alias, "");  // no aliases here
+    ASSERT_EQ(viParseRsrcEx(rm_, "tcpip3::h::5025::socket", &type, &board, cls, expanded, alias),
+              VI_SUCCESS);  // the grammar answers, present on the bench or not
+    EXPECT_EQ(
+        std::make_tuple(type, board, std::string(cls), std::string(expanded), std::string(alias)),
+        std::make_tuple(VI_INTF_TCPIP, 3, "SOCKET", "TCPIP3::h::5025::SOCKET", ""));
     ASSERT_EQ(viParseRsrc(rm_, "GPIB-VXI2::72", &type, &board), VI_SUCCESS);
-    EXPECT_EQ(type, VI_INTF_GPIB_VXI);
-    EXPECT_EQ(board, 2);
-    EXPECT_EQ(viParseRsrc(rm_, "USB::1::2::S", nullptr, nullptr), VI_SUCCESS);
-    EXPECT_EQ(viParseRsrcEx(rm_, "USB::1::2::S", nullptr, nullptr, nullptr, nullptr, nullptr),
-              VI_SUCCESS);
+    EXPECT_EQ(std::make_tuple(type, board), std::make_tuple(VI_INTF_GPIB_VXI, 2));
     EXPECT_EQ(viParseRsrc(rm_, "GPIB::31", &type, &board), VI_ERROR_INV_RSRC_NAME);
-    EXPECT_EQ(viParseRsrc(rm_, nullptr, &type, &board), VI_ERROR_INV_RSRC_NAME);
-    EXPECT_EQ(viParseRsrcEx(rm_, "", &type, &board, cls, expanded, alias), VI_ERROR_INV_RSRC_NAME);
-    const ViSession vi = open("VXI0::24::INSTR");
-    EXPECT_EQ(viParseRsrc(vi, "VXI::24", &type, &board), VI_ERROR_INV_OBJECT);  // not a manager
+    EXPECT_EQ(viParseRsrc(a, "VXI::24", &type, &board), VI_ERROR_INV_OBJECT);
 }
 
-TEST_F(VisaTest, StatusDescriptionsAreTheStandardsTexts) {
-    char desc[VI_FIND_BUFLEN];
-    ASSERT_EQ(viStatusDesc(rm_, VI_ERROR_TMO, desc), VI_SUCCESS);
-    EXPECT_STREQ(desc, "VI_ERROR_TMO: Timeout expired before operation completed.");
-    ASSERT_EQ(viStatusDesc(VI_NULL, VI_SUCCESS_TERM_CHAR, desc), VI_SUCCESS);
-    EXPECT_STREQ(desc, "VI_SUCCESS_TERM_CHAR: The specified termination character was read.");
-    // Every status this library returns has its text.
-    for (ViStatus st : {VI_SUCCESS,
-                        VI_SUCCESS_EVENT_DIS,
-                        VI_SUCCESS_QUEUE_EMPTY,
-                        VI_SUCCESS_MAX_CNT,
-                        VI_WARN_CONFIG_NLOADED,
-                        VI_WARN_NULL_OBJECT,
-                        VI_WARN_UNKNOWN_STATUS,
-                        VI_SUCCESS_NESTED_SHARED,
-                        VI_SUCCESS_NESTED_EXCLUSIVE,
-                        VI_ERROR_SYSTEM_ERROR,
-                        VI_ERROR_INV_OBJECT,
-                        VI_ERROR_RSRC_LOCKED,
-                        VI_ERROR_INV_EXPR,
-                        VI_ERROR_RSRC_NFOUND,
-                        VI_ERROR_INV_RSRC_NAME,
-                        VI_ERROR_INV_ACC_MODE,
-                        VI_ERROR_NSUP_ATTR,
-                        VI_ERROR_NSUP_ATTR_STATE,
-                        VI_ERROR_ATTR_READONLY,
-                        VI_ERROR_INV_LOCK_TYPE,
-                        VI_ERROR_INV_ACCESS_KEY,
-                        VI_ERROR_INV_EVENT,
-                        VI_ERROR_INV_MECH,
-                        VI_ERROR_NENABLED,
-                        VI_ERROR_INV_MASK,
-                        VI_ERROR_INV_FMT,
-                        VI_ERROR_NSUP_FMT,
-                        VI_ERROR_USER_BUF,
-                        VI_ERROR_RSRC_BUSY,
-                        VI_ERROR_INV_PROT,
-                        VI_ERROR_SESN_NLOCKED}) {
-        EXPECT_EQ(viStatusDesc(rm_, st, desc), VI_SUCCESS) << std::hex << st;
-    }
-    EXPECT_EQ(viStatusDesc(rm_, static_cast<ViStatus>(0xBFFF1234u), desc), VI_WARN_UNKNOWN_STATUS);
-    EXPECT_STREQ(desc, "Unknown status 0xBFFF1234.");
-    EXPECT_EQ(viStatusDesc(rm_ + 1000, VI_SUCCESS, desc), VI_ERROR_INV_OBJECT);
-}
-
-TEST_F(VisaTest, ReadEndsAtTheMessagesEndTheTerminationCharacterOrTheCount) {
+TEST_F(VisaTest, TheOtherCallsOfAClientAnswerWithTheStandardsStatuses) {
     const ViSession vi = open("TCPIP0::192.168.1.50::inst0::INSTR");
-    unsigned char buf[64];
-    ViUInt32 n = 0;
-    ViBoolean flag = 9;
-    ASSERT_EQ(viGetAttribute(vi, VI_ATTR_TERMCHAR_EN, &flag), VI_SUCCESS);
-    EXPECT_EQ(flag, VI_FALSE);
-    ASSERT_EQ(viGetAttribute(vi, VI_ATTR_SEND_END_EN, &flag), VI_SUCCESS);
-    EXPECT_EQ(flag, VI_TRUE);
+    char text[VI_FIND_BUFLEN];
+    EXPECT_EQ(viStatusDesc(vi, VI_ERROR_INV_MASK, text), VI_SUCCESS);
+    EXPECT_STREQ(text, "VI_ERROR_INV_MASK: Invalid buffer mask specified.");
+    EXPECT_EQ(viStatusDesc(VI_NULL, static_cast<ViStatus>(0xBFFF1234u), text),
+              VI_WARN_UNKNOWN_STATUS);
+    EXPECT_STREQ(text, "Unknown status 0xBFFF1234.");
+
     ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR, ','), VI_SUCCESS);
     ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
-    ASSERT_EQ(send(vi, "*IDN?\n*IDN?\n"), VI_SUCCESS);  // two messages queued
-    EXPECT_EQ(viRead(vi, buf, sizeof buf, &n), VI_SUCCESS_TERM_CHAR);
-    EXPECT_EQ(text(buf, n), "ZELKORTECH,");
-    EXPECT_EQ(viRead(vi, buf, 5, &n), VI_SUCCESS_MAX_CNT);
-    EXPECT_EQ(text(buf, n), "KSPBA");
-    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_FALSE), VI_SUCCESS);
-    EXPECT_EQ(viRead(vi, buf, sizeof buf, &n), VI_SUCCESS);  // the END of the first message
-    EXPECT_EQ(text(buf, n), "SE,3344,1.07\n");
-    // The termination character as the message's last byte: END tells the status.
-    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR, '\n'), VI_SUCCESS);
-    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
-    EXPECT_EQ(viRead(vi, buf, sizeof buf, &n), VI_SUCCESS);
-    EXPECT_EQ(text(buf, n), "ZELKORTECH,KSPBASE,3344,1.07\n");
-    EXPECT_EQ(viRead(vi, buf, sizeof buf, &n), VI_ERROR_TMO);
-    EXPECT_EQ(n, 0u);
-
     EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR, 0x100), VI_ERROR_NSUP_ATTR_STATE);
     EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, 2), VI_ERROR_NSUP_ATTR_STATE);
-    EXPECT_EQ(viSetAttribute(vi, VI_ATTR_SEND_END_EN, VI_FALSE), VI_SUCCESS);
-    ASSERT_EQ(viGetAttribute(vi, VI_ATTR_SEND_END_EN, &flag), VI_SUCCESS);
-    EXPECT_EQ(flag, VI_FALSE);
-    EXPECT_EQ(viSetAttribute(vi, VI_ATTR_RSRC_CLASS, 0), VI_ERROR_ATTR_READONLY);
-}
+    ViUInt32 n = 0;
+    ASSERT_EQ(viWrite(vi, reinterpret_cast<ViConstBuf>("*IDN?\n"), 6, &n), VI_SUCCESS);
+    ViUInt16 stb = 0;
+    EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);
+    EXPECT_EQ(stb, trl4sim::kMessageAvailable);
+    unsigned char buf[64];
+    EXPECT_EQ(viRead(vi, buf, sizeof buf, &n), VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "ZELKORTECH,");
 
-TEST_F(VisaTest, AttributesKnownFromTheNameAndTheDevice) {
-    const ViSession usb = open("USB0::0x1A2B::0x0004::KSP2101::INSTR");
-    ViUInt16 u16 = 0;
-    ASSERT_EQ(viGetAttribute(usb, VI_ATTR_MANF_ID, &u16), VI_SUCCESS);
-    EXPECT_EQ(u16, 0x1A2B);
-    ASSERT_EQ(viGetAttribute(usb, VI_ATTR_MODEL_CODE, &u16), VI_SUCCESS);
-    EXPECT_EQ(u16, 4);
-    char value[VI_FIND_BUFLEN];
-    ASSERT_EQ(viGetAttribute(usb, VI_ATTR_USB_SERIAL_NUM, value), VI_SUCCESS);
-    EXPECT_STREQ(value, "KSP2101");
-    ASSERT_EQ(viGetAttribute(usb, VI_ATTR_RSRC_CLASS, value), VI_SUCCESS);
-    EXPECT_STREQ(value, "INSTR");
-    ASSERT_EQ(viGetAttribute(usb, VI_ATTR_MANF_NAME, value), VI_SUCCESS);
-    EXPECT_STREQ(value, "ZELKORTECH");
-    ASSERT_EQ(viGetAttribute(usb, VI_ATTR_MODEL_NAME, value), VI_SUCCESS);
-    EXPECT_STREQ(value, "KSPBASE");
-    EXPECT_EQ(viGetAttribute(usb, VI_ATTR_GPIB_PRIMARY_ADDR, &u16), VI_ERROR_NSUP_ATTR);
-    const ViSession lan = open("TCPIP0::192.168.1.50::inst0::INSTR");
-    ASSERT_EQ(viGetAttribute(lan, VI_ATTR_TCPIP_DEVICE_NAME, value), VI_SUCCESS);
-    EXPECT_STREQ(value, "inst0");
-    EXPECT_EQ(viGetAttribute(lan, VI_ATTR_TCPIP_PORT, &u16), VI_ERROR_NSUP_ATTR);
-    // The VXI codes come from the bench, which knows no maker's name.
-    const ViSession vxi = open("VXI0::24::INSTR");
-    ASSERT_EQ(viGetAttribute(vxi, VI_ATTR_MANF_ID, &u16), VI_SUCCESS);
-    EXPECT_EQ(u16, 0xE76);
-    EXPECT_EQ(viGetAttribute(vxi, VI_ATTR_MANF_NAME, value), VI_ERROR_NSUP_ATTR);
-    ASSERT_EQ(viGetAttribute(rm_, VI_ATTR_RSRC_MANF_NAME, value), VI_SUCCESS);
-    EXPECT_STREQ(value, "trl4sim");
-
-    install(kMeterBench);
-    ViSession rm = VI_NULL;
-    ASSERT_EQ(viOpenDefaultRM(&rm), VI_SUCCESS);
-    ViSession gpib = VI_NULL;
-    ASSERT_EQ(viOpen(rm, "GPIB::8::3", VI_NO_LOCK, 0, &gpib), VI_SUCCESS);
-    ASSERT_EQ(viGetAttribute(gpib, VI_ATTR_GPIB_PRIMARY_ADDR, &u16), VI_SUCCESS);
-    EXPECT_EQ(u16, 8);
-    ASSERT_EQ(viGetAttribute(gpib, VI_ATTR_GPIB_SECONDARY_ADDR, &u16), VI_SUCCESS);
-    EXPECT_EQ(u16, 3);
-    ASSERT_EQ(viOpen(rm, "GPIB::7::0", VI_NO_LOCK, 0, &gpib), VI_SUCCESS);
-    ASSERT_EQ(viGetAttribute(gpib, VI_ATTR_GPIB_SECONDARY_ADDR, &u16), VI_SUCCESS);
-    EXPECT_EQ(u16, VI_NO_SEC_ADDR);
-    viClose(rm);
-}
-
-TEST_F(VisaTest, StatusByteClearTriggerAndFlush) {
-    install(kMeterBench);
-    ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS);
-    const ViSession meter = open("GPIB0::7::INSTR");
-    ViUInt16 stb = 0xFFFF;
-    ASSERT_EQ(viReadSTB(meter, &stb), VI_SUCCESS);
-    EXPECT_EQ(stb, 0);
-    ASSERT_EQ(send(meter, "BOGUS\n"), VI_SUCCESS);
-    ASSERT_EQ(viReadSTB(meter, &stb), VI_SUCCESS);
-    EXPECT_EQ(stb, trl4sim::kErrorAvailable);
-    ASSERT_EQ(send(meter, "*IDN?\n"), VI_SUCCESS);
-    ASSERT_EQ(viReadSTB(meter, &stb), VI_SUCCESS);
-    EXPECT_EQ(stb, trl4sim::kErrorAvailable | trl4sim::kMessageAvailable);
-    // A device clear empties the output queue; the error queue is the device's own.
-    ASSERT_EQ(viClear(meter), VI_SUCCESS);
-    ASSERT_EQ(viReadSTB(meter, &stb), VI_SUCCESS);
-    EXPECT_EQ(stb, trl4sim::kErrorAvailable);
-    ASSERT_EQ(send(meter, "*CLS\n"), VI_SUCCESS);
-    ASSERT_EQ(viReadSTB(meter, &stb), VI_SUCCESS);
-    EXPECT_EQ(stb, 0);
-    EXPECT_EQ(viReadSTB(meter, nullptr), VI_ERROR_USER_BUF);
-
-    // The meters await no trigger and say so.
-    EXPECT_EQ(viAssertTrigger(meter, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
-    char reply[VI_FIND_BUFLEN];
-    ASSERT_EQ(viQueryf(meter, "SYST:ERR?\n", "%t", reply), VI_SUCCESS);
-    EXPECT_STREQ(reply, "-211,\"Trigger ignored\"\n");
-    EXPECT_EQ(viAssertTrigger(meter, VI_TRIG_PROT_ON), VI_ERROR_INV_PROT);
-    const ViSession vxi = open("VXI0::24::INSTR");
-    EXPECT_EQ(viAssertTrigger(vxi, VI_TRIG_PROT_SYNC), VI_SUCCESS);
-    EXPECT_EQ(viAssertTrigger(vxi, 3), VI_ERROR_INV_PROT);
-    const ViSession silent = open("TCPIP0::192.168.1.77::inst0::INSTR");
-    EXPECT_EQ(viReadSTB(silent, &stb), VI_ERROR_TMO);
-
-    EXPECT_EQ(viFlush(meter, VI_READ_BUF | VI_WRITE_BUF_DISCARD), VI_SUCCESS);
-    for (int bad : {0, VI_READ_BUF | VI_READ_BUF_DISCARD, VI_WRITE_BUF | VI_WRITE_BUF_DISCARD,
-                    VI_IO_IN_BUF | VI_IO_IN_BUF_DISCARD, 0x100}) {
-        EXPECT_EQ(viFlush(meter, static_cast<ViUInt16>(bad)), VI_ERROR_INV_MASK) << bad;
+    EXPECT_EQ(viFlush(vi, VI_READ_BUF | VI_WRITE_BUF_DISCARD), VI_SUCCESS);
+    for (int bad :
+         {0, VI_READ_BUF | VI_READ_BUF_DISCARD, VI_IO_IN_BUF | VI_IO_IN_BUF_DISCARD, 0x100}) {
+        EXPECT_EQ(viFlush(vi, static_cast<ViUInt16>(bad)), VI_ERROR_INV_MASK) << bad;
     }
-    EXPECT_EQ(viFlush(rm_, VI_READ_BUF), VI_ERROR_INV_OBJECT);
-}
+    EXPECT_EQ(viAssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
+    EXPECT_EQ(viAssertTrigger(vi, VI_TRIG_PROT_SYNC), VI_ERROR_INV_PROT);  // VXI only
+    EXPECT_EQ(viAssertTrigger(open("VXI0::24::INSTR"), VI_TRIG_PROT_SYNC), VI_SUCCESS);
 
-TEST_F(VisaTest, EventsAreOnesTheResourcesDoNotSupport) {
-    const ViSession vi = open("VXI0::24::INSTR");
-    EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL), VI_ERROR_INV_EVENT);
-    EXPECT_EQ(viEnableEvent(vi, VI_ALL_ENABLED_EVENTS, VI_QUEUE, VI_NULL), VI_ERROR_INV_EVENT);
-    EXPECT_EQ(viDisableEvent(vi, VI_EVENT_TRIG, VI_ALL_MECH), VI_ERROR_INV_EVENT);
+    EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, 0), VI_ERROR_INV_EVENT);
     EXPECT_EQ(viDisableEvent(vi, VI_ALL_ENABLED_EVENTS, VI_ALL_MECH), VI_SUCCESS_EVENT_DIS);
-    EXPECT_EQ(viDiscardEvents(vi, VI_ALL_ENABLED_EVENTS, VI_QUEUE), VI_SUCCESS_QUEUE_EMPTY);
     EXPECT_EQ(viDiscardEvents(vi, VI_ALL_ENABLED_EVENTS, 8), VI_ERROR_INV_MECH);
-    EXPECT_EQ(viDiscardEvents(vi, VI_ALL_ENABLED_EVENTS, 0), VI_ERROR_INV_MECH);
     ViEventType type = 5;
     ViEvent context = 5;
     EXPECT_EQ(viWaitOnEvent(vi, VI_ALL_ENABLED_EVENTS, 10, &type, &context), VI_ERROR_NENABLED);
-    EXPECT_EQ(type, 0u);
-    EXPECT_EQ(context, static_cast<ViEvent>(VI_NULL));
-    EXPECT_EQ(viWaitOnEvent(vi, VI_EVENT_CLEAR, 10, nullptr, nullptr), VI_ERROR_INV_EVENT);
-    EXPECT_EQ(viEnableEvent(rm_ + 1000, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL),
-              VI_ERROR_INV_OBJECT);
-}
+    EXPECT_EQ(std::make_pair(type, context), std::make_pair(ViEventType{0}, ViEvent{0}));
 
-TEST_F(VisaTest, SharedLocksAreJoinedByTheirKey) {
-    const char *name = "USB0::0x1A2B::0x0004::KSP2101::INSTR";
-    const ViSession a = open(name);
-    const ViSession b = open(name);
-    const ViSession c = open(name);
+    // Shared locks are joined by their key; a session without one gets its own.
+    const ViSession other = open("TCPIP0::192.168.1.50::inst0::INSTR");
     char key[VI_FIND_BUFLEN] = "";
-    ASSERT_EQ(viLock(a, VI_SHARED_LOCK, 0, "lab", key), VI_SUCCESS);
-    EXPECT_STREQ(key, "lab");
-    EXPECT_EQ(viLock(b, VI_SHARED_LOCK, 0, VI_NULL, key), VI_ERROR_TMO);  // a key of its own
-    EXPECT_EQ(viLock(b, VI_SHARED_LOCK, 0, "other", key), VI_ERROR_TMO);
-    EXPECT_EQ(viLock(b, VI_SHARED_LOCK, 0, "lab", key), VI_SUCCESS);
-    char reply[VI_FIND_BUFLEN];
-    EXPECT_EQ(viQueryf(b, "*IDN?\n", "%t", reply), VI_SUCCESS);
-    EXPECT_EQ(viQueryf(c, "*IDN?\n", "%t", reply), VI_ERROR_RSRC_LOCKED);  // holds none of it
-    EXPECT_EQ(viLock(c, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_ERROR_TMO);
-    EXPECT_EQ(viLock(c, VI_SHARED_LOCK, 0, std::string(300, 'k').c_str(), key),
+    ASSERT_EQ(viLock(vi, VI_SHARED_LOCK, 0, VI_NULL, key), VI_SUCCESS);
+    EXPECT_EQ(viLock(other, VI_SHARED_LOCK, 0, VI_NULL, VI_NULL), VI_ERROR_TMO);
+    EXPECT_EQ(viLock(other, VI_SHARED_LOCK, 0, std::string(300, 'k').c_str(), VI_NULL),
               VI_ERROR_INV_ACCESS_KEY);
-    EXPECT_EQ(viUnlock(a), VI_SUCCESS);
-    EXPECT_EQ(viUnlock(b), VI_SUCCESS);
-    // Once nobody shares it, a new key starts a new shared lock.
-    ASSERT_EQ(viLock(c, VI_SHARED_LOCK, 0, VI_NULL, key), VI_SUCCESS);
-    EXPECT_NE(std::string(key), "");
-    EXPECT_EQ(viLock(a, VI_SHARED_LOCK, 0, key, nullptr), VI_SUCCESS);
+    EXPECT_EQ(viLock(other, VI_SHARED_LOCK, 0, key, VI_NULL), VI_SUCCESS);
 }
