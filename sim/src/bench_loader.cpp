@@ -5,9 +5,9 @@
 #include <string>
 
 #include "sim_internal.h"
+#include "trl4/resource_name.h"
 #include "trl4/yaml.h"
 #include "trl4sim/bench.h"
-#include "trl4visa/resource_name.h"
 
 namespace trl4sim {
 namespace {
@@ -341,7 +341,7 @@ Bench bench(const Node &root) {
     for (const Node &item : list->children()) {
         Resource r = resource(item);
         // Two spellings of one resource are one resource.
-        if (!names.insert(trl4visa::resourceKey(r.name)).second)
+        if (!names.insert(trl4::visa::resourceKey(r.name)).second)
             fail(item, "resource " + inQuotes(r.name) + " is given twice");
         b.resources.push_back(std::move(r));
     }

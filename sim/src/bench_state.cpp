@@ -18,8 +18,8 @@
 #include <system_error>
 
 #include "sim_internal.h"
+#include "trl4/resource_name.h"
 #include "trl4sim/bench.h"
-#include "trl4visa/resource_name.h"
 
 namespace trl4sim {
 namespace {
@@ -204,9 +204,9 @@ const Resource *findResource(const Bench &bench, std::string_view name) {
             same = asciiLower(r.name[i]) == asciiLower(name[i]);
         if (same) return &r;
     }
-    const std::string key = trl4visa::resourceKey(name);
+    const std::string key = trl4::visa::resourceKey(name);
     for (const Resource &r : bench.resources) {
-        if (trl4visa::resourceKey(r.name) == key) return &r;
+        if (trl4::visa::resourceKey(r.name) == key) return &r;
     }
     return nullptr;
 }

@@ -7,9 +7,9 @@
 #include <mutex>
 
 #include "sim_internal.h"
+#include "trl4/resource_name.h"
 #include "trl4sim/bench.h"
 #include "trl4sim/scpi.h"
-#include "trl4visa/resource_name.h"
 
 namespace trl4sim {
 namespace {
@@ -111,7 +111,7 @@ MeterState &stateOf(Meters &all, const Resource &resource) {
         all.seconds = 0;
         all.generation = now;
     }
-    return all.states[trl4visa::resourceKey(resource.name)];
+    return all.states[trl4::visa::resourceKey(resource.name)];
 }
 
 }  // namespace

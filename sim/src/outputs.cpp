@@ -5,8 +5,8 @@
 #include <tuple>
 
 #include "sim_internal.h"
+#include "trl4/resource_name.h"
 #include "trl4sim/bench.h"
-#include "trl4visa/resource_name.h"
 
 namespace trl4sim {
 namespace {
@@ -26,7 +26,7 @@ Outputs &outputs() {
 
 // The driver names a carrier as the program opened it, a meter as the bench lists it.
 Key key(std::string_view resource, int position, int channel) {
-    return {trl4visa::resourceKey(resource), position, channel};
+    return {trl4::visa::resourceKey(resource), position, channel};
 }
 
 }  // namespace

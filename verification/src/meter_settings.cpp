@@ -8,9 +8,9 @@
 #include "trl4/callbacks.h"
 #include "trl4/meters.h"
 #include "trl4/os.h"
+#include "trl4/resource_name.h"
 #include "trl4/status_line.h"
 #include "trl4/yaml.h"
-#include "trl4visa/resource_name.h"
 #include "userint.h"
 
 namespace {
@@ -75,7 +75,7 @@ void CheckMeterSettings() {
         std::string identity;
         bool asked = false;
         for (int earlier = 0; earlier < role && !asked; ++earlier) {
-            if (trl4visa::sameResource(meterRsrc[earlier], meterRsrc[role])) {
+            if (trl4::visa::sameResource(meterRsrc[earlier], meterRsrc[role])) {
                 identity = meterIdn[earlier];
                 asked = true;
             }

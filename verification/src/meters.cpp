@@ -10,9 +10,9 @@
 #include "trl4/app_state.h"
 #include "trl4/callbacks.h"
 #include "trl4/protocol_text.h"
+#include "trl4/resource_name.h"
 #include "trl4/status_line.h"
 #include "trl4visa/identity.h"
-#include "trl4visa/resource_name.h"
 #include "userint.h"
 #include "visa.h"
 
@@ -73,7 +73,7 @@ bool number(std::string_view reply, double &value) {
 
 // Any two spellings of one resource name the same meter; no name names none.
 bool sameResource(const char *a, const char *b) {
-    return a[0] != '\0' && trl4visa::sameResource(a, b);
+    return a[0] != '\0' && trl4::visa::sameResource(a, b);
 }
 
 }  // namespace

@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "status_text.h"
+#include "trl4/resource_name.h"
 #include "trl4sim/bench.h"
 #include "trl4sim/trace.h"
 #include "trl4visa/expression.h"
 #include "trl4visa/names.h"
-#include "trl4visa/resource_name.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ Object *find(Visa &v, ViObject handle, Kind kind) {
 }
 
 std::string lockKey(const Object &session) {
-    return trl4visa::resourceKey(session.resource->name);
+    return trl4::visa::resourceKey(session.resource->name);
 }
 
 Lock &lockOf(Visa &v, const Object &session) {
@@ -331,7 +331,7 @@ ViStatus resolve(const char *call, ViSession rm, ViConstRsrc name, Resolved &out
     if (name == nullptr || std::strlen(name) > trl4sim::kMaxNameBytes) {
         return VI_ERROR_INV_RSRC_NAME;
     }
-    if (const auto parsed = trl4visa::parseResourceName(name)) {
+    if (const auto parsed = trl4::visa::parseResourceName(name)) {
         out = {parsed->interfaceType, parsed->board, parsed->resourceClass, parsed->expanded};
         return VI_SUCCESS;
     }
@@ -453,7 +453,7 @@ ViStatus _VI_FUNC viOpen(ViSession rm, ViConstRsrc name, ViAccessMode mode, ViUI
             auto bench = trl4sim::current();
             const trl4sim::Resource *r = trl4sim::findResource(*bench, name);
             // A bench may list a name outside the grammar: that name, in any case, opens it.
-            if (r == nullptr && !trl4visa::parseResourceName(name)) return VI_ERROR_INV_RSRC_NAME;
+            if (r == nullptr && !trl4::visa::parseResourceName(name)) return VI_ERROR_INV_RSRC_NAME;
             if (r == nullptr) return VI_ERROR_RSRC_NFOUND;
             if (r->openStatus < 0) return r->openStatus;
             const ViObject h = newHandle(v);
@@ -516,7 +516,7 @@ ViStatus _VI_FUNC viGetAttribute(ViObject object, ViAttr attribute, void *value)
             if (it->second.kind != Kind::Session) return VI_ERROR_NSUP_ATTR;
             const Object &s = it->second;
             const trl4sim::Resource &r = *s.resource;
-            const auto name = trl4visa::parseResourceName(r.name);
+            const auto name = trl4::visa::parseResourceName(r.name);
             const auto field = [&](uint16_t intf, size_t i) -> const std::string * {
                 if (!name || name->interfaceType != intf || i >= name->address.size())
                     return nullptr;

@@ -5,11 +5,11 @@
 #include <tuple>
 #include <utility>
 
-#include "trl4visa/resource_name.h"
+#include "trl4/resource_name.h"
 #include "visa.h"
 
-using trl4visa::parseResourceName;
-using trl4visa::sameResource;
+using trl4::visa::parseResourceName;
+using trl4::visa::sameResource;
 
 namespace {
 

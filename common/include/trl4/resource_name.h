@@ -1,11 +1,37 @@
-#include "trl4visa/resource_name.h"
+// VISA resource names: the address grammar of every interface the bench can hold, and the
+// expanded form in which two spellings of one resource are the same text. Keywords are
+// case-insensitive; a board number left out is 0, a class left out is INSTR, a LAN device
+// name left out is inst0, USB codes may be hex (0x...) or decimal. A GPIB secondary address 0
+// and a USB interface number 0 name the device that the address without them names (generic
+// clients write them out when opening: GPIB0::12::0::INSTR is GPIB0::12::INSTR).
+#pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
-namespace trl4visa {
-namespace {
+namespace trl4::visa {
+
+inline constexpr size_t kMaxResourceNameBytes = 255;
+
+struct ResourceName {
+    uint16_t interfaceType = 0;  // VI_INTF_GPIB ... VI_INTF_USB
+    uint16_t board = 0;
+    std::string resourceClass;  // "INSTR", "SOCKET", "INTFC", "BACKPLANE", "MEMACC", ...
+    // Every default written out, keywords in capitals, numbers in their one form (USB codes
+    // "0x" and four hex digits); other text (host, LAN device, serial number) as given.
+    std::string expanded;
+    // The address between board and class, field by field as in the expanded form:
+    // GPIB {primary[, secondary]}, TCPIP {host, device} or {host, port}, USB {manufacturer,
+    // model, serial[, interface]}, VXI {la}, PXI {"bus-device[.function]"} and so on.
+    std::vector<std::string> address;
+};
+
+namespace detail {
 
 // The interface type numbers of the standard (VI_INTF_*), kept here so that the parser
 // stands without the library's header.
@@ -16,7 +42,7 @@ struct Interface {
     uint16_t type;
 };
 // "GPIB-VXI" before "GPIB", which is its prefix.
-constexpr std::array<Interface, 7> kInterfaces{{{"GPIB-VXI", GpibVxi},
+inline constexpr std::array<Interface, 7> kInterfaces{{{"GPIB-VXI", GpibVxi},
                                                 {"GPIB", Gpib},
                                                 {"VXI", Vxi},
                                                 {"ASRL", Asrl},
@@ -24,35 +50,35 @@ constexpr std::array<Interface, 7> kInterfaces{{{"GPIB-VXI", GpibVxi},
                                                 {"USB", Usb},
                                                 {"PXI", Pxi}}};
 
-constexpr std::array<std::string_view, 7> kClasses{"INSTR",  "SOCKET",  "INTFC", "BACKPLANE",
+inline constexpr std::array<std::string_view, 7> kClasses{"INSTR",  "SOCKET",  "INTFC", "BACKPLANE",
                                                    "MEMACC", "SERVANT", "RAW"};
 
-char upper(char c) {
+inline char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
-char lower(char c) {
+inline char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
-bool digit(char c) {
+inline bool digit(char c) {
     return c >= '0' && c <= '9';
 }
-bool alnum(char c) {
+inline bool alnum(char c) {
     return digit(c) || (upper(c) >= 'A' && upper(c) <= 'Z');
 }
 
-bool sameWord(std::string_view a, std::string_view b) {
+inline bool sameWord(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (upper(a[i]) != upper(b[i])) return false;
     return true;
 }
 
-bool startsWithWord(std::string_view text, std::string_view word) {
+inline bool startsWithWord(std::string_view text, std::string_view word) {
     return text.size() >= word.size() && sameWord(text.substr(0, word.size()), word);
 }
 
 // Decimal digits only, at most `max`; leading zeros are the same number.
-std::optional<uint32_t> decimal(std::string_view s, uint32_t max) {
+inline std::optional<uint32_t> decimal(std::string_view s, uint32_t max) {
     if (s.empty()) return std::nullopt;
     uint32_t value = 0;
     for (char c : s) {
@@ -64,7 +90,7 @@ std::optional<uint32_t> decimal(std::string_view s, uint32_t max) {
 }
 
 // A USB vendor or product code: "0x" and hex digits, or decimal.
-std::optional<uint32_t> code16(std::string_view s) {
+inline std::optional<uint32_t> code16(std::string_view s) {
     if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
         uint32_t value = 0;
         for (char c : s.substr(2)) {
@@ -85,7 +111,7 @@ std::optional<uint32_t> code16(std::string_view s) {
     return decimal(s, 0xFFFF);
 }
 
-bool textOf(std::string_view s, std::string_view extra) {
+inline bool textOf(std::string_view s, std::string_view extra) {
     if (s.empty()) return false;
     for (char c : s)
         if (!alnum(c) && extra.find(c) == std::string_view::npos) return false;
@@ -93,14 +119,14 @@ bool textOf(std::string_view s, std::string_view extra) {
 }
 
 // A host: a name or dotted address, or an IPv6 address in brackets.
-bool host(std::string_view s) {
+inline bool host(std::string_view s) {
     if (s.size() > 2 && s.front() == '[' && s.back() == ']')
         return textOf(s.substr(1, s.size() - 2), ":.%");
     return textOf(s, ".-_");
 }
 
 // Splits at "::", except inside brackets (an IPv6 host). Empty fields are kept, to be refused.
-std::vector<std::string_view> fields(std::string_view s) {
+inline std::vector<std::string_view> fields(std::string_view s) {
     std::vector<std::string_view> out;
     size_t start = 0;
     int depth = 0;
@@ -117,11 +143,11 @@ std::vector<std::string_view> fields(std::string_view s) {
     return out;
 }
 
-std::string number(uint32_t n) {
+inline std::string number(uint32_t n) {
     return std::to_string(n);
 }
 
-std::string hex4(uint32_t n) {
+inline std::string hex4(uint32_t n) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%04X", n);
     return text;
@@ -130,7 +156,7 @@ std::string hex4(uint32_t n) {
 // The address fields of one interface and class, in expanded form ("" for none), or none.
 using Fields = std::vector<std::string_view>;
 
-std::optional<std::string> vxiAddress(const Fields &f, std::string_view cls) {
+inline std::optional<std::string> vxiAddress(const Fields &f, std::string_view cls) {
     if (cls == "INSTR" && f.size() == 1) {
         if (auto la = decimal(f[0], 255)) return number(*la);
     } else if (cls == "BACKPLANE" && f.size() <= 1) {
@@ -142,7 +168,7 @@ std::optional<std::string> vxiAddress(const Fields &f, std::string_view cls) {
     return std::nullopt;
 }
 
-std::optional<std::string> gpibAddress(const Fields &f, std::string_view cls) {
+inline std::optional<std::string> gpibAddress(const Fields &f, std::string_view cls) {
     if (cls == "INSTR" && (f.size() == 1 || f.size() == 2)) {
         auto primary = decimal(f[0], 30);
         if (!primary) return std::nullopt;
@@ -156,7 +182,7 @@ std::optional<std::string> gpibAddress(const Fields &f, std::string_view cls) {
     return std::nullopt;
 }
 
-std::optional<std::string> tcpipAddress(const Fields &f, std::string_view cls) {
+inline std::optional<std::string> tcpipAddress(const Fields &f, std::string_view cls) {
     if (cls == "INSTR" && (f.size() == 1 || f.size() == 2) && host(f[0])) {
         if (f.size() == 1) return std::string(f[0]) + "::inst0";
         if (textOf(f[1], ",._-")) return std::string(f[0]) + "::" + std::string(f[1]);
@@ -168,7 +194,7 @@ std::optional<std::string> tcpipAddress(const Fields &f, std::string_view cls) {
     return std::nullopt;
 }
 
-std::optional<std::string> usbAddress(const Fields &f, std::string_view cls) {
+inline std::optional<std::string> usbAddress(const Fields &f, std::string_view cls) {
     if ((cls != "INSTR" && cls != "RAW") || f.size() < 3 || f.size() > 4) return std::nullopt;
     auto manufacturer = code16(f[0]);
     auto model = code16(f[1]);
@@ -183,12 +209,12 @@ std::optional<std::string> usbAddress(const Fields &f, std::string_view cls) {
 }
 
 // "CHASSISn" and the like: the word, then a decimal number.
-std::optional<uint32_t> tagged(std::string_view s, std::string_view word, uint32_t max) {
+inline std::optional<uint32_t> tagged(std::string_view s, std::string_view word, uint32_t max) {
     if (!startsWithWord(s, word)) return std::nullopt;
     return decimal(s.substr(word.size()), max);
 }
 
-std::string pciAddress(uint32_t bus, uint32_t device, uint32_t function) {
+inline std::string pciAddress(uint32_t bus, uint32_t device, uint32_t function) {
     std::string out = number(bus) + "-" + number(device);
     if (function != 0) out += "." + number(function);
     return out;
@@ -197,7 +223,7 @@ std::string pciAddress(uint32_t bus, uint32_t device, uint32_t function) {
 // PXI has three spellings of an instrument: PXI[bus]::device[::function],
 // PXI[interface]::bus-device[.function] and PXI[interface]::CHASSISn::SLOTn[::FUNCn]. The
 // first two name one PCI address and expand to the second; board is the interface's number.
-std::optional<std::string> pxiAddress(const Fields &f, std::string_view cls, uint16_t &board) {
+inline std::optional<std::string> pxiAddress(const Fields &f, std::string_view cls, uint16_t &board) {
     if (cls == "MEMACC" && f.empty()) return std::string();
     if (cls == "BACKPLANE" && f.size() == 1) {
         if (auto chassis = decimal(f[0], 65535)) return number(*chassis);
@@ -237,9 +263,11 @@ std::optional<std::string> pxiAddress(const Fields &f, std::string_view cls, uin
     return pciAddress(bus, *device, *function);
 }
 
-}  // namespace
+}  // namespace detail
 
-std::optional<ResourceName> parseResourceName(std::string_view name) {
+// None when the text is not a resource name of the grammar.
+inline std::optional<ResourceName> parseResourceName(std::string_view name) {
+    using namespace detail;
     if (name.empty() || name.size() > kMaxResourceNameBytes) return std::nullopt;
     for (char c : name)
         if (c <= ' ' || c >= 0x7F) return std::nullopt;
@@ -319,7 +347,10 @@ std::optional<ResourceName> parseResourceName(std::string_view name) {
     return out;
 }
 
-std::string resourceKey(std::string_view name) {
+// What names compare by: the expanded form without regard to ASCII case; a name outside the
+// grammar (a bench may list one) is its own key, without regard to case.
+inline std::string resourceKey(std::string_view name) {
+    using namespace detail;
     const auto parsed = parseResourceName(name);
     std::string key = parsed ? parsed->expanded : std::string(name);
     for (char &c : key)
@@ -327,4 +358,8 @@ std::string resourceKey(std::string_view name) {
     return key;
 }
 
-}  // namespace trl4visa
+inline bool sameResource(std::string_view a, std::string_view b) {
+    return resourceKey(a) == resourceKey(b);
+}
+
+}  // namespace trl4::visa
