@@ -43,15 +43,15 @@ struct Interface {
 };
 // "GPIB-VXI" before "GPIB", which is its prefix.
 inline constexpr std::array<Interface, 7> kInterfaces{{{"GPIB-VXI", GpibVxi},
-                                                {"GPIB", Gpib},
-                                                {"VXI", Vxi},
-                                                {"ASRL", Asrl},
-                                                {"TCPIP", Tcpip},
-                                                {"USB", Usb},
-                                                {"PXI", Pxi}}};
+                                                       {"GPIB", Gpib},
+                                                       {"VXI", Vxi},
+                                                       {"ASRL", Asrl},
+                                                       {"TCPIP", Tcpip},
+                                                       {"USB", Usb},
+                                                       {"PXI", Pxi}}};
 
 inline constexpr std::array<std::string_view, 7> kClasses{"INSTR",  "SOCKET",  "INTFC", "BACKPLANE",
-                                                   "MEMACC", "SERVANT", "RAW"};
+                                                          "MEMACC", "SERVANT", "RAW"};
 
 inline char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -223,7 +223,8 @@ inline std::string pciAddress(uint32_t bus, uint32_t device, uint32_t function) 
 // PXI has three spellings of an instrument: PXI[bus]::device[::function],
 // PXI[interface]::bus-device[.function] and PXI[interface]::CHASSISn::SLOTn[::FUNCn]. The
 // first two name one PCI address and expand to the second; board is the interface's number.
-inline std::optional<std::string> pxiAddress(const Fields &f, std::string_view cls, uint16_t &board) {
+inline std::optional<std::string> pxiAddress(const Fields &f, std::string_view cls,
+                                             uint16_t &board) {
     if (cls == "MEMACC" && f.empty()) return std::string();
     if (cls == "BACKPLANE" && f.size() == 1) {
         if (auto chassis = decimal(f[0], 65535)) return number(*chassis);
