@@ -243,7 +243,7 @@ ViStatus lockSession(Visa &v, std::unique_lock<std::mutex> &guard, ViSession vi,
             if (std::strlen(requestedKey) >= VI_FIND_BUFLEN) return VI_ERROR_INV_ACCESS_KEY;
             key = requestedKey;
         } else {
-            key = "trl4:" + name + ":" + std::to_string(++v.locks[name].keysIssued);
+            key = "trl4-key-" + std::to_string(++v.locks[name].keysIssued);
         }
     }
     auto available = [&] {
