@@ -6,6 +6,8 @@
 #                             program, found through a RUNPATH relative to it
 #   share/p_trl4/             the panel resource and resources/ with its pictures
 #   share/applications/, share/icons/hicolor/64x64/apps/, share/doc/<package>/
+#   share/man/man1/           the manual pages of p_trl4 and crcstamp
+#   lib/environment.d/        the drop-in adding the math library's folder to the machine's PATH
 include(GNUInstallDirs)
 
 set(TRL4_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/p_trl4)
@@ -48,5 +50,28 @@ install(FILES ${PROJECT_SOURCE_DIR}/app/desktop/p_trl4.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/app/resources/picture_2.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps RENAME p_trl4.png)
+
+# The start-up check looks for the math library along the machine's PATH (/etc/environment
+# and the environment.d drop-ins); the drop-in adds the library's folder, as the Windows
+# installer adds its folder to the machine's Path. Its name sorts after 99-environment.conf,
+# through which systemd reads /etc/environment, so a PATH set there does not drop the folder.
+set(trl4_dropin ${PROJECT_BINARY_DIR}/environment.d/99-p_trl4.conf)
+set(trl4_math_folder ${CMAKE_INSTALL_FULL_LIBDIR}/p_trl4)
+file(CONFIGURE OUTPUT ${trl4_dropin} @ONLY CONTENT
+     "# The folder of p_trl4's math library, for the program's start-up check.\nPATH=\${PATH}:@trl4_math_folder@\n")
+install(FILES ${trl4_dropin} DESTINATION lib/environment.d)
+
+# Manual pages, compressed as Debian wants them (gzip -9n: no name, no time stamp).
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/man)
+foreach(page ${PROJECT_SOURCE_DIR}/app/man/p_trl4.1 ${PROJECT_SOURCE_DIR}/tools/crcstamp/crcstamp.1)
+    get_filename_component(name ${page} NAME)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${page})
+    execute_process(COMMAND gzip -9nc ${page} OUTPUT_FILE ${PROJECT_BINARY_DIR}/man/${name}.gz
+                    RESULT_VARIABLE gzip_status)
+    if(NOT gzip_status EQUAL 0)
+        message(FATAL_ERROR "gzip cannot compress ${page}")
+    endif()
+    install(FILES ${PROJECT_BINARY_DIR}/man/${name}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 
 include(${CMAKE_CURRENT_LIST_DIR}/Package.cmake)

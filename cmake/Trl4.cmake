@@ -56,7 +56,7 @@ endfunction()
 
 # A GoogleTest program, each test case a CTest test.
 function(trl4_add_gtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "FIXTURE" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     trl4_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
@@ -65,12 +65,20 @@ function(trl4_add_gtest name)
         add_test(NAME ${name} COMMAND ${name})
         set_tests_properties(${name} PROPERTIES
             WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/bin LABELS "unit;${ARG_LABELS}")
+        if(ARG_FIXTURE)
+            set_tests_properties(${name} PROPERTIES FIXTURES_SETUP ${ARG_FIXTURE})
+        endif()
         return()
+    endif()
+    # A fixture: the program's cases leave files that later tests check.
+    set(fixture "")
+    if(ARG_FIXTURE)
+        set(fixture FIXTURES_SETUP ${ARG_FIXTURE})
     endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-        PROPERTIES LABELS "unit;${ARG_LABELS}")
+        PROPERTIES LABELS "unit;${ARG_LABELS}" ${fixture})
 endfunction()
 
 # A libFuzzer target. In the fuzz build (clang, TRL4_FUZZ=ON) it is a real fuzzer run for a

@@ -8,8 +8,8 @@
 set(layers
     common platform/os yaml integrity tools mathlib sim platform/visa drivers/common
     drivers/kspbase drivers/ksptrl4_32 platform/panel discovery core generator calibration
-    verification app)
-set(system_modules integrity discovery core generator calibration verification app)
+    verification result app)
+set(system_modules integrity discovery core generator calibration verification result app)
 
 if(NOT SOURCE_DIR)
     message(FATAL_ERROR "check_layers.cmake: SOURCE_DIR is not set")

@@ -1,4 +1,5 @@
-// The machine environment file parser on arbitrary text.
+// The machine environment file parser, and environment files applied with their references
+// expanded, on arbitrary text.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -13,6 +14,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         // The value is a piece of one line of the text, without line ends or zero bytes.
         if (value.size() > size ||
             value.find_first_of(std::string_view("\n\0", 2)) != std::string::npos) {
+            std::abort();
+        }
+    }
+    // Applied twice, as two drop-ins: the second one's references take the first one's values.
+    trl4::os::EnvironmentBlock block;
+    block.apply(text);
+    block.apply(text);
+    if (const std::string *path = block.value("PATH")) {
+        if (path->size() > trl4::os::kMaxEnvironmentValue ||
+            path->find_first_of(std::string_view("\n\0", 2)) != std::string::npos) {
             std::abort();
         }
     }

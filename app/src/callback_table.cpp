@@ -50,6 +50,11 @@ const CallbackTableEntry kAppCallbacks[] = {
     TRL4_CONTROL(metersCB),
     TRL4_CONTROL(meterRoleCB),
     TRL4_CONTROL(closeMetersCB),
+    TRL4_CONTROL(resultCB),
+    TRL4_CONTROL(resultMeanCB),
+    TRL4_CONTROL(resultExportCB),
+    TRL4_CONTROL(resultOpenCB),
+    TRL4_CONTROL(closeResultCB),
 };
 
 #undef TRL4_CONTROL

@@ -19,6 +19,8 @@
 #include "trl4/integrity.h"
 #include "trl4/meters.h"
 #include "trl4/protocol.h"
+#include "trl4/result_dialog.h"
+#include "trl4/verification.h"
 #include "userint.h"
 #include "visa.h"
 
@@ -36,13 +38,15 @@ bool LoadAppPanels() {
     };
     const Load loads[] = {{&ST, uir::ST}, {&ABOUT, uir::ABOUT}, {&EXIT_POPUP, uir::EXIT_POPUP},
                           {&VP, uir::VP}, {&MP, uir::MP},       {&CHLP, uir::CHLP},
-                          {&MI, uir::MI}};
+                          {&MI, uir::MI}, {&RES, uir::RES}};
     for (const Load &load : loads) {
         *load.handle = LoadPanel(0, kResourceFile, load.resourceId);
         if (*load.handle < 0) return false;
     }
     GetPanelHandleFromTabPage(MP, MP_TAB, 0, &CP);
     GetPanelHandleFromTabPage(MP, MP_TAB, 1, &PP);
+    // Both full verifications of the open mezzanine recorded: the result is offered.
+    SetFullVerificationsHandler(ShowVerificationResult);
     // A reading stays as it was typed or read: its limits only guide the operator, and the
     // procedures judge or refuse the value itself.
     SetCtrlAttribute(VP, VP_VAL_1, ATTR_CHECK_RANGE, VAL_IGNORE);
@@ -185,6 +189,7 @@ void ShutDownFrontPanel() {
     DiscardPanel(EXIT_POPUP);
     DiscardPanel(MP);
     DiscardPanel(MI);
+    DiscardPanel(RES);
     if (logFile != 0) CloseProtocolFile();
 }
 

@@ -2,6 +2,7 @@
 
 int ST, ABOUT, EXIT_POPUP, VP, MP, CHLP, CP, PP;
 int MI;
+int RES;
 
 uint32_t generatorSession;
 uint32_t carrierSession;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sim_internal.h"
+#include "trl4/resource_name.h"
 #include "trl4/yaml.h"
 #include "trl4sim/bench.h"
 
@@ -339,10 +340,8 @@ Bench bench(const Node &root) {
     std::set<std::string> names;
     for (const Node &item : list->children()) {
         Resource r = resource(item);
-        std::string key;
-        for (char c : r.name)
-            key += static_cast<char>(asciiLower(c));
-        if (!names.insert(key).second)
+        // Two spellings of one resource are one resource.
+        if (!names.insert(trl4::visa::resourceKey(r.name)).second)
             fail(item, "resource " + inQuotes(r.name) + " is given twice");
         b.resources.push_back(std::move(r));
     }

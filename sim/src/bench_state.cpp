@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "sim_internal.h"
+#include "trl4/resource_name.h"
 #include "trl4sim/bench.h"
 
 namespace trl4sim {
@@ -94,6 +95,16 @@ bool isKnownCall(std::string_view name) {
                                                  "viWrite",
                                                  "viRead",
                                                  "viQueryf",
+                                                 "viParseRsrc",
+                                                 "viParseRsrcEx",
+                                                 "viStatusDesc",
+                                                 "viReadSTB",
+                                                 "viFlush",
+                                                 "viAssertTrigger",
+                                                 "viEnableEvent",
+                                                 "viDisableEvent",
+                                                 "viDiscardEvents",
+                                                 "viWaitOnEvent",
                                                  "kspbase_init",
                                                  "kspbase_m_type_q",
                                                  "kspbase_m_get_attribute",
@@ -185,13 +196,17 @@ int32_t injectedFault(std::string_view call) {
 }
 
 const Resource *findResource(const Bench &bench, std::string_view name) {
+    // The bench's own spelling is what callers pass nearly always: found without parsing.
     for (const Resource &r : bench.resources) {
         if (r.name.size() != name.size()) continue;
         bool same = true;
-        for (size_t i = 0; i < name.size() && same; ++i) {
+        for (size_t i = 0; i < name.size() && same; ++i)
             same = asciiLower(r.name[i]) == asciiLower(name[i]);
-        }
         if (same) return &r;
+    }
+    const std::string key = trl4::visa::resourceKey(name);
+    for (const Resource &r : bench.resources) {
+        if (trl4::visa::resourceKey(r.name) == key) return &r;
     }
     return nullptr;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "sim_internal.h"
+#include "trl4/resource_name.h"
 #include "trl4sim/bench.h"
 #include "trl4sim/scpi.h"
 
@@ -25,7 +26,7 @@ struct MeterState {
 struct Meters {
     std::mutex mutex;
     uint64_t generation = 0;
-    std::map<std::string, MeterState> states;  // by lower-case resource name
+    std::map<std::string, MeterState> states;  // by resource key
     double seconds = 0;
     MeterObserver observer = nullptr;
     void *observerContext = nullptr;
@@ -104,22 +105,24 @@ std::string measure(const Resource &resource, MeterState &s, const scpi::Unit &u
     return number(m.fault == MeterFault::Negative ? -read : read) + "\n";
 }
 
-}  // namespace
-
-std::string meterExchange(const Resource &resource, std::string_view line) {
-    if (!resource.meter) return {};
-    Meters &all = meters();
-    std::lock_guard lock(all.mutex);
+// The state of one meter of the installed bench; the caller holds the mutex.
+MeterState &stateOf(Meters &all, const Resource &resource) {
     const uint64_t now = generation();
     if (all.generation != now) {
         all.states.clear();
         all.seconds = 0;
         all.generation = now;
     }
-    std::string key;
-    for (char c : resource.name)
-        key += static_cast<char>(asciiLower(c));
-    MeterState &s = all.states[key];
+    return all.states[trl4::visa::resourceKey(resource.name)];
+}
+
+}  // namespace
+
+std::string meterExchange(const Resource &resource, std::string_view line) {
+    if (!resource.meter) return {};
+    Meters &all = meters();
+    std::lock_guard lock(all.mutex);
+    MeterState &s = stateOf(all, resource);
     std::string reply;
     for (const scpi::Unit &u : scpi::parse(line)) {
         if (u.error != 0) {
@@ -165,6 +168,21 @@ void observeMeters(MeterObserver observer, void *context) {
     std::lock_guard lock(all.mutex);
     all.observer = observer;
     all.observerContext = context;
+}
+
+uint8_t meterStatusByte(const Resource &resource) {
+    if (!resource.meter) return 0;
+    Meters &all = meters();
+    std::lock_guard lock(all.mutex);
+    return stateOf(all, resource).errors.empty() ? 0 : kErrorAvailable;
+}
+
+void meterTrigger(const Resource &resource) {
+    if (!resource.meter) return;
+    Meters &all = meters();
+    std::lock_guard lock(all.mutex);
+    // The meters measure on MEASure queries only; no trigger is ever awaited.
+    pushError(stateOf(all, resource), scpi::kTriggerIgnored);
 }
 
 double meterSeconds() {

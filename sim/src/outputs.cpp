@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "sim_internal.h"
+#include "trl4/resource_name.h"
 #include "trl4sim/bench.h"
 
 namespace trl4sim {
@@ -23,11 +24,9 @@ Outputs &outputs() {
     return o;
 }
 
+// The driver names a carrier as the program opened it, a meter as the bench lists it.
 Key key(std::string_view resource, int position, int channel) {
-    std::string name;
-    for (char c : resource)
-        name += static_cast<char>(asciiLower(c));
-    return {name, position, channel};
+    return {trl4::visa::resourceKey(resource), position, channel};
 }
 
 }  // namespace

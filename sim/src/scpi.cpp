@@ -130,6 +130,7 @@ std::string_view errorText(int code) {
         {kParameterNotAllowed, "Parameter not allowed"},
         {kUndefinedHeader, "Undefined header"},
         {kIllegalParameterValue, "Illegal parameter value"},
+        {kTriggerIgnored, "Trigger ignored"},
         {kDataStale, "Data corrupt or stale"},
         {kQueueOverflow, "Queue overflow"}};
     for (const auto &[c, text] : kTexts) {

@@ -77,24 +77,38 @@ class MachineSearchPath {
 constexpr char kEntrySeparator = ':';
 constexpr char kDirSeparator = '/';
 
-// The machine search path is the PATH line of the machine environment file.
+// The machine search path is the PATH of the machine's environment files, under a root the
+// test points at its own folder; an absolute entry names a folder inside that root.
 class MachineSearchPath {
   public:
-    explicit MachineSearchPath(std::string file) : file_(std::move(file)) {
-        trl4::os::setMachineEnvironmentFile(file_.c_str());
+    explicit MachineSearchPath(std::string root) : root_(std::move(root)) {
+        trl4::os::setMachineRoot(root_.c_str());
     }
-    ~MachineSearchPath() { trl4::os::setMachineEnvironmentFile(nullptr); }
+    ~MachineSearchPath() { trl4::os::setMachineRoot(nullptr); }
     MachineSearchPath(const MachineSearchPath &) = delete;
     MachineSearchPath &operator=(const MachineSearchPath &) = delete;
     bool usable() const { return true; }
+    // Entries are the test's own folders, written as the machine inside the root names them.
     void set(const std::string &text) {
-        trl4::os::setMachineEnvironmentFile(file_.c_str());
-        writeBytes(file_, "# machine environment\nLANG=C\nPATH=\"" + text + "\"\n");
+        trl4::os::setMachineRoot(root_.c_str());
+        std::string inside;
+        std::size_t begin = 0;
+        for (;;) {
+            const std::size_t end = text.find(kEntrySeparator, begin);
+            std::string entry = text.substr(begin, end - begin);
+            if (entry.rfind(root_ + "/", 0) == 0) entry.erase(0, root_.size());
+            inside += (begin > 0 ? ":" : "") + entry;
+            if (end == std::string::npos) break;
+            begin = end + 1;
+        }
+        std::filesystem::create_directories(root_ + "/etc");
+        writeBytes(root_ + "/etc/environment",
+                   "# machine environment\nLANG=C\nPATH=\"" + inside + "\"\n");
     }
-    void remove() { std::filesystem::remove(file_); }
+    void remove() { std::filesystem::remove(root_ + "/etc/environment"); }
 
   private:
-    std::string file_;
+    std::string root_;
 };
 #endif
 
@@ -141,7 +155,7 @@ class PathSearchTest : public ::testing::Test {
 #ifdef _WIN32
     MachineSearchPath machine;
 #else
-    MachineSearchPath machine{dir.file("environment")};
+    MachineSearchPath machine{dir.path().string()};
 #endif
     char path[512] = {};
 };

@@ -286,6 +286,37 @@ TEST(SampleToCode, TwoChannelsAlternateParametersAndShareTheWarning) {
 
 // Random samples in several regimes against the naive reference, on all eight exports and
 // lengths that exercise both the vector body and the scalar tail.
+// One odd sample among in-range ones, at every place of the vector path's groups: only its
+// own code is the clip's (or NaN's), and the codes around it are the in-range ones.
+TEST(SampleToCode, AnOddSampleAtEveryPlaceOfABatch) {
+    constexpr double kGainHere = 1000000.0;
+    const double odd[] = {kNaN,
+                          kInf,
+                          -kInf,
+                          8.3886075,
+                          -8.3886075,
+                          8.3886085,
+                          10.5,
+                          -10.5,
+                          8.3886075 / 256.0 * 256.0,
+                          32767.5 * 256.0 / kGainHere,
+                          1e300};
+    std::vector<double> x(100);
+    for (std::size_t i = 0; i < x.size(); ++i)
+        x[i] = 8.0 * std::sin(static_cast<double>(i) * 0.37);
+    for (const auto &e : all_exports()) {
+        for (const double value : odd) {
+            for (std::size_t at = 0; at < x.size(); ++at) {
+                std::vector<double> batch = x;
+                batch[at] = value;
+                for (const int32_t mode : {3, 5})
+                    expect_matches_reference(e, mode, 0.0, kGainHere, batch, 0.0);
+                if (::testing::Test::HasFatalFailure()) return;
+            }
+        }
+    }
+}
+
 TEST(SampleToCode, MatchesReferenceOnRandomInputs) {
     std::mt19937_64 rng(20261206);
     std::uniform_real_distribution<double> unit(-1.0, 1.0);

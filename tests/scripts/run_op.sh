@@ -19,13 +19,15 @@
 #   --shots DIR         folder for the script's pictures (created), handed to p_trl4
 #   --locale NAME       LANG=LC_ALL=NAME; missing, it skips (77) or, required, fails
 #   --meters TEXT       write TEXT as the user's meter assignment before the run
+#   --results FILE      copy FILE as the user's result entries before the run
 #   --file NAME REGEX   the file NAME the run left in WORKDIR must match REGEX
 #   --file-not NAME REGEX  it must not (a missing file matches nothing)
+#   --script-name NAME  run a copy of SCRIPT named NAME in WORKDIR
 set -u
 exe=$1 script=$2 workdir=$3 expected=$4
 shift 4
 bench="" view=headless libname=libksptrl4_math.so
-stdout_res="" stdout_not="" no_stdout=0 shots="" trace="" trace_file=""
+stdout_res="" stdout_not="" no_stdout=0 shots="" trace="" trace_file="" script_name=""
 file_res="" file_not=""
 rm -rf "$workdir" && mkdir -p "$workdir/state" || exit 1
 while [ $# -gt 0 ]; do
@@ -66,7 +68,9 @@ $2"; shift 2 ;;
         export LANG LC_ALL
         shift 2 ;;
     --uir) printf '%s\n' "$2" >"$workdir/p_trl4.uir"; shift 2 ;;
+    --script-name) script_name=$2; shift 2 ;;
     --meters) mkdir -p "$workdir/config" && printf "$2\n" >"$workdir/config/meters.yaml"; shift 2 ;;
+    --results) mkdir -p "$workdir/config" && cp "$2" "$workdir/config/results.yaml" || exit 1; shift 2 ;;
     --file) file_res="$file_res
 $2	$3"; shift 3 ;;
     --file-not) file_not="$file_not
@@ -80,6 +84,10 @@ done
 if [ "$libname" != libksptrl4_math.so ]; then
     sed "s/libksptrl4_math\.so/$libname/g" "$script" >"$workdir/script.op" || exit 1
     script=$workdir/script.op
+fi
+if [ -n "$script_name" ]; then
+    cp "$script" "$workdir/$script_name" || exit 1
+    script=$workdir/$script_name
 fi
 cd "$workdir" || exit 1
 if [ "$view" = qt ]; then

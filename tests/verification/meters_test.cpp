@@ -160,6 +160,36 @@ TEST_F(Meters, AssignmentIsKeptPerUserAndAMeterThatIsGoneIsShownMissing) {
     EXPECT_NE(statusLine().find("meters.yaml"), std::string::npos) << statusLine();
 }
 
+TEST_F(Meters, ASavedMeterIsTheSameMeterUnderEverySpellingOfItsName) {
+    // Written by hand or by another program: decimal USB codes, board and interface left out
+    // or written out. Both voltmeter roles name the one voltmeter, so each channel is read
+    // through its own input.
+    std::filesystem::create_directories(dir / "config" / "p_trl4");
+    std::ofstream(dir / "config" / "p_trl4" / "meters.yaml")
+        << "amplitude-1: \"usb::12060::263::VK5400123::INSTR\"\n"
+        << "amplitude-2: \"USB0::0x2f1c::0x0107::VK5400123::0::INSTR\"\n"
+        << "frequency-1: \"GPIB::11::0::INSTR\"\n";
+    LoadMeterSettings();
+    CheckMeterSettings();
+    EXPECT_EQ(statusLine(), "");
+    for (int role : {0, 1, 2}) {
+        EXPECT_EQ(meterMissing[role], 0) << role;
+        EXPECT_NE(meterIdn[role][0], '\0') << role;
+    }
+    openSession();
+    SetupUPoint(10.0);
+    commit(vpMeasure, VP, VP_MEASURE);
+    EXPECT_EQ(statusLine(), "");
+    const auto one = trl4sim::readMeter("VXI0::24::INSTR", 1, 1);
+    const auto two = trl4sim::readMeter("VXI0::24::INSTR", 1, 2);
+    ASSERT_TRUE(one && two);
+    ASSERT_NE(one->amplitude, two->amplitude);  // the bench's gain errors tell them apart
+    EXPECT_NEAR(field(VP_VAL_1), one->amplitude, one->amplitude * 2e-5);
+    EXPECT_NEAR(field(VP_VAL_2), two->amplitude, two->amplitude * 2e-5);
+    RemovePopup(0);
+    closeSession();
+}
+
 TEST_F(Meters, UnattendedVerificationWritesWhatTypedReadingsWriteAndARecordRowForRow) {
     openSession();
     commit(readEEPROM, CP, CP_READ_EEPROM);
@@ -195,7 +225,7 @@ TEST_F(Meters, UnattendedVerificationWritesWhatTypedReadingsWriteAndARecordRowFo
         for (std::string cell; std::getline(row, cell, ',');)
             f.push_back(cell);
         m.operatorSetText(VP, VP_VAL_1, f.at(8), false);
-        m.operatorSetText(VP, VP_VAL_2, f.at(13 + (f.size() - 20)), false);
+        m.operatorSetText(VP, VP_VAL_2, f.at(13 + (f.size() - 22)), false);
         m.operatorCommit(VP, VP_OK_3);
     };
     commit(povUallCB, PP, PP_U_ALL);

@@ -7,6 +7,8 @@
 #endif
 
 #include <cmath>
+#include <sstream>
+#include <vector>
 
 #include "support/front_panel.h"
 #include "trl4/verification.h"
@@ -95,6 +97,28 @@ TEST_F(Procedures, APointEndsOnlyOnceTheGeneratorStoppedOrAfterASecondCancel) {
     EXPECT_EQ(records(), 6u);
     EXPECT_EQ(statusLine(), "Генератор не остановлен: выход может оставаться включённым");
     EXPECT_TRUE(outputOn());
+}
+
+// The record names each point of a full procedure by its number, so that the points of one
+// whole verification can be told from a single check or a procedure cancelled half-way.
+TEST_F(Procedures, TheRecordNumbersTheFullProceduresPointsAndNotASingleCheck) {
+    commitFileName((dir / "runs.log").string());
+    pressEachTime(VP_OK_3);
+    commit(povUallCB, PP, PP_U_ALL);
+    SetCtrlVal(PP, PP_U, 10.0);
+    commit(povUCB, PP, PP_SET_U);
+    view()->answer = [this](panel::Model &m) {
+        m.operatorCommit(VP, ++passes == 2 ? VP_COMMANDBUTTON_2 : VP_OK_3);
+    };
+    passes = 0;
+    commit(povFallCB, PP, PP_F_ALL);
+    std::istringstream in(read(dir / "runs.log.csv"));
+    std::vector<std::string> ends;
+    for (std::string line; std::getline(in, line);)
+        ends.push_back(line.substr(line.rfind(',', line.rfind(',') - 1) + 1));
+    const std::vector<std::string> expected = {"procedure,point\r", "full,1\r",  "full,2\r",
+                                               "full,3\r",          "single,\r", "full,1\r"};
+    EXPECT_EQ(ends, expected);
 }
 
 // Needs fork: on Windows the appending file layer's own tests stand for it.

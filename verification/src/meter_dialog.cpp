@@ -8,6 +8,7 @@
 #include "trl4/app_state.h"
 #include "trl4/callbacks.h"
 #include "trl4/meters.h"
+#include "trl4/resource_name.h"
 #include "trl4/status_line.h"
 #include "userint.h"
 #include "visa.h"
@@ -44,7 +45,7 @@ void fill() {
     for (int role = 0; role < kMeterRoles; ++role) {
         bool present = meterRsrc[role][0] == '\0';
         for (const MeterEntry &m : found) {
-            if (m.resource == meterRsrc[role]) {
+            if (trl4::visa::sameResource(m.resource, meterRsrc[role])) {
                 present = true;
                 CopyChars(meterIdn[role], kMeterTextSize, m.identity, kMeterTextSize - 1);
             }
@@ -52,7 +53,7 @@ void fill() {
         meterMissing[role] = present ? 0 : 1;
         bool listed = present;
         for (size_t i = found.size() + 1; i < g_choices.size() && !listed; ++i)
-            listed = g_choices[i] == meterRsrc[role];
+            listed = trl4::visa::sameResource(g_choices[i], meterRsrc[role]);
         if (!listed) {
             // Shown as missing, not silently dropped: the operator decides.
             g_choices.push_back(meterRsrc[role]);
@@ -66,7 +67,8 @@ void fill() {
         int chosen = 0;
         for (size_t i = 1; i < g_choices.size(); ++i) {
             InsertListItem(MI, control, -1, labels[i - 1].c_str(), static_cast<int>(i));
-            if (g_choices[i] == meterRsrc[role]) chosen = static_cast<int>(i);
+            if (trl4::visa::sameResource(g_choices[i], meterRsrc[role]))
+                chosen = static_cast<int>(i);
         }
         SetCtrlIndex(MI, control, chosen);
     }

@@ -1,6 +1,5 @@
 // The meters the operator assigned, kept per user in a small settings file, and their check
 // at start-up.
-#include <cstring>
 #include <string>
 
 #include "p_trl4.h"
@@ -9,6 +8,7 @@
 #include "trl4/callbacks.h"
 #include "trl4/meters.h"
 #include "trl4/os.h"
+#include "trl4/resource_name.h"
 #include "trl4/status_line.h"
 #include "trl4/yaml.h"
 #include "userint.h"
@@ -75,7 +75,7 @@ void CheckMeterSettings() {
         std::string identity;
         bool asked = false;
         for (int earlier = 0; earlier < role && !asked; ++earlier) {
-            if (std::strcmp(meterRsrc[earlier], meterRsrc[role]) == 0) {
+            if (trl4::visa::sameResource(meterRsrc[earlier], meterRsrc[role])) {
                 identity = meterIdn[earlier];
                 asked = true;
             }

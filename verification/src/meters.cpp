@@ -10,6 +10,7 @@
 #include "trl4/app_state.h"
 #include "trl4/callbacks.h"
 #include "trl4/protocol_text.h"
+#include "trl4/resource_name.h"
 #include "trl4/status_line.h"
 #include "trl4visa/identity.h"
 #include "userint.h"
@@ -70,16 +71,9 @@ bool number(std::string_view reply, double &value) {
            std::isfinite(value);
 }
 
-// VISA resource names are the same whatever their letter case.
+// Any two spellings of one resource name the same meter; no name names none.
 bool sameResource(const char *a, const char *b) {
-    const auto lower = [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    if (a[0] == '\0') return false;
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (lower(*a) != lower(*b)) return false;
-    }
-    return *a == *b;
+    return a[0] != '\0' && trl4::visa::sameResource(a, b);
 }
 
 }  // namespace

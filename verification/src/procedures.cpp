@@ -11,6 +11,7 @@
 #include "trl4/callbacks.h"
 #include "trl4/generator.h"
 #include "trl4/meters.h"
+#include "trl4/protocol_record.h"
 #include "trl4/status_line.h"
 #include "trl4/verification.h"
 #include "userint.h"
@@ -23,6 +24,28 @@ constexpr double kFrequencyPoints[] = {25000.0, 10000.0, 1000.0, 1.0};
 // What the generator can make: its largest range, and the highest frequency the page offers.
 constexpr double kMaxAmplitude = 10.0;
 constexpr double kMaxFrequency = 96000.0;
+
+// The full verifications recorded whole in this session, for the mezzanine and protocol
+// they were recorded for.
+struct WholeVerifications {
+    uint16_t crate = 0, slot = 0, position = 0;
+    std::string carrier, protocol;
+    bool kinds[2] = {false, false};
+};
+WholeVerifications g_whole;
+void (*g_wholeHandler)() = nullptr;
+
+void recordedWhole(int kind) {
+    const bool same = g_whole.crate == crateAddr && g_whole.slot == slotNum &&
+                      g_whole.position == mezNum && g_whole.carrier == carrierName &&
+                      g_whole.protocol == logFileName;
+    if (!same) g_whole = {crateAddr, slotNum, mezNum, carrierName, logFileName, {false, false}};
+    g_whole.kinds[kind] = true;
+    if (g_whole.kinds[0] && g_whole.kinds[1] && g_wholeHandler != nullptr) {
+        g_whole.kinds[0] = g_whole.kinds[1] = false;
+        g_wholeHandler();
+    }
+}
 
 // Set when stopping the generator failed for the pending point: a second cancel then ends it.
 bool g_stopFailed = false;
@@ -109,11 +132,16 @@ void verifyAll(int kind, std::span<const double> points, Setup setup) {
             return;
         }
     }
+    int number = 0;
     for (const double point : points) {
         povNominal = point;
-        if (setup() < 0) return;
-        if (!(automatic != 0 ? readAndAccept() : waitForOperator())) return;
+        SetFullProcedurePoint(++number);
+        const bool accepted =
+            setup() >= 0 && (automatic != 0 ? readAndAccept() : waitForOperator());
+        SetFullProcedurePoint(0);
+        if (!accepted) return;
     }
+    recordedWhole(kind);
 }
 
 // One point at the operator's value in `control` of PP, refused when the generator cannot
@@ -140,6 +168,10 @@ int setupFrequency() {
 }
 
 }  // namespace
+
+void SetFullVerificationsHandler(void (*handler)()) {
+    g_wholeHandler = handler;
+}
 
 int povUallCB(int, int, int event, void *, int, int) {
     if (event == EVENT_COMMIT) verifyAll(0, kAmplitudePoints, setupAmplitude);

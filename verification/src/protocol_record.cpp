@@ -13,12 +13,13 @@ namespace {
 
 trl4::os::File *g_record = nullptr;
 std::string g_recordName;
+int g_fullPoint = 0;
 
 constexpr const char *kHeader =
     "time,crate,slot,position,carrier,kind,nominal,tolerance_percent,"
     "reading_1,abs_error_1,rel_error_percent_1,verdict_1,read_by_1,"
     "reading_2,abs_error_2,rel_error_percent_2,verdict_2,read_by_2,"
-    "mathlib_version,mathlib_crc32\r\n";
+    "mathlib_version,mathlib_crc32,procedure,point\r\n";
 
 void field(std::string &row, std::string_view text) {
     if (!row.empty()) row += ',';
@@ -74,6 +75,10 @@ bool CloseProtocolRecord() {
     return ok;
 }
 
+void SetFullProcedurePoint(int point) {
+    g_fullPoint = point;
+}
+
 void WriteProtocolRecord(int kind, double nominal, double tolerance,
                          const std::array<RecordedReading, 2> &readings) {
     if (g_record == nullptr) return;
@@ -95,6 +100,8 @@ void WriteProtocolRecord(int kind, double nominal, double tolerance,
     }
     field(row, mathLibraryVersion);
     field(row, mathLibraryCrc);
+    field(row, g_fullPoint > 0 ? "full" : "single");
+    field(row, g_fullPoint > 0 ? std::to_string(g_fullPoint) : std::string());
     row += "\r\n";
     if (!trl4::os::writeFile(g_record, row.data(), row.size()))
         reportFailure("Ошибка записи в файл");

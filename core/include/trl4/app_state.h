@@ -9,8 +9,9 @@ struct InstrumentEntry;
 
 // Panel handles: loaded panels, and the two pages of MP.TAB (CP page 0, PP page 1).
 extern int ST, ABOUT, EXIT_POPUP, VP, MP, CHLP, CP, PP;
-// The dialog of the outside meters.
+// The dialog of the outside meters, and the dialog of the verification result.
 extern int MI;
+extern int RES;
 
 // Driver sessions; 0 = none (demo mode while generatorSession is 0).
 extern uint32_t generatorSession;

@@ -14,7 +14,7 @@
 #include "generator.h"
 #include "kspbase.h"
 #include "math_library.h"
-#include "trl4visa/names.h"
+#include "trl4/resource_name.h"
 
 namespace {
 
@@ -253,7 +253,7 @@ int32_t _VI_FUNC ksptrl4_connect(uint32_t session, uint32_t carrierSession, uint
                 return call.done(st);
             }
             // The carrier session must be the carrier this session was opened for.
-            if (trl4visa::lowerName(name) != trl4visa::lowerName(t.session->resource)) {
+            if (!trl4::visa::sameResource(name, t.session->resource)) {
                 return call.done(KSPTRL4_ERROR_PARAMETER);
             }
             silence(*t.session);  // a reconnection leaves nothing playing on the old position

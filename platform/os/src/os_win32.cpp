@@ -31,7 +31,7 @@ void takeFields(const SYSTEMTIME &fields, LocalTime &out) {
 
 }  // namespace
 
-void setMachineEnvironmentFile(const char *) {}
+void setMachineRoot(const char *) {}
 
 bool readMachineSearchPath(char *buffer, std::size_t capacity) {
     if (buffer == nullptr || capacity == 0) return false;

@@ -6,6 +6,7 @@
 #include "panel/model.h"
 #include "panel/program_files.h"
 #include "runtime_internal.h"
+#include "text.h"
 #include "userint.h"
 
 using panel::Control;
@@ -18,12 +19,12 @@ int LoadPanel(int parent, const char *fileName, int resourceId) {
         if (!fileName || !*fileName) return UIE_BAD_ARGUMENT;
         namespace fs = std::filesystem;
         std::error_code ec;
-        fs::path path(fileName);
+        fs::path path = panel::text::pathOf(fileName);
         if (path.is_relative() && !fs::exists(path, ec)) {
             fs::path installed = panel::findProgramFile(path);
             if (!installed.empty()) path = installed;
         }
-        std::string key = path.lexically_normal().string();
+        std::string key = panel::text::textOf(path.lexically_normal());
         auto cached = g_runtime->resources.find(key);
         if (cached == g_runtime->resources.end()) {
             panel::Resource resource;
@@ -33,10 +34,11 @@ int LoadPanel(int parent, const char *fileName, int resourceId) {
                 std::fprintf(stderr, "%s\n", g_error.c_str());
                 return UIE_FILE;
             }
-            if (!panel::loadResourceFile(path.string(), resource, why)) {
+            const std::string name = panel::text::textOf(path);
+            if (!panel::loadResourceFile(name, resource, why)) {
                 g_error = why;
                 std::fprintf(stderr, "%s\n", why.c_str());
-                return why.rfind(path.string() + ": cannot", 0) == 0 ? UIE_FILE : UIE_RESOURCE;
+                return why.rfind(name + ": cannot", 0) == 0 ? UIE_FILE : UIE_RESOURCE;
             }
             cached = g_runtime->resources.emplace(key, std::move(resource)).first;
         }

@@ -525,9 +525,9 @@ int ScriptRunner::answerFileDialog(std::string &path) {
     answers_.pop_front();
     if (answer.cancel) return VAL_NO_FILE_SELECTED;
     std::error_code ec;
-    std::filesystem::path chosen = std::filesystem::absolute(answer.path, ec);
-    if (ec) chosen = answer.path;
-    path = chosen.lexically_normal().string();
+    std::filesystem::path chosen = std::filesystem::absolute(text::pathOf(answer.path), ec);
+    if (ec) chosen = text::pathOf(answer.path);
+    path = text::textOf(chosen.lexically_normal());
     return std::filesystem::exists(chosen, ec) ? VAL_EXISTING_FILE_SELECTED : VAL_NEW_FILE_SELECTED;
 }
 

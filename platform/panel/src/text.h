@@ -131,7 +131,8 @@ inline bool readWholeFile(const std::string &path, const char *what, std::string
                           std::string &error) {
     std::error_code ec;
     std::ifstream in;
-    if (std::filesystem::is_regular_file(path, ec)) in.open(path, std::ios::binary);
+    const std::filesystem::path file = pathOf(path);
+    if (std::filesystem::is_regular_file(file, ec)) in.open(file, std::ios::binary);
     if (!in.is_open()) {
         error = path + ": cannot open the " + what;
         return false;

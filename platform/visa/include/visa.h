@@ -1,5 +1,6 @@
-/* The VISA subset the front panel uses: types, constants and operations with the values the
- * VISA standard publishes, so the program builds unchanged against a real VISA library. */
+/* The VISA subset the front panel and a generic VISA client use: types, constants and
+ * operations with the values the VISA standard publishes, so the program builds unchanged
+ * against a real VISA library. */
 #ifndef TRL4_VISA_H
 #define TRL4_VISA_H
 
@@ -45,6 +46,10 @@ typedef uint64_t ViAttrState;
 typedef uint32_t ViAttrState;
 #endif
 typedef uint32_t ViAccessMode;
+typedef uint32_t ViEventType;
+typedef uint32_t ViEvent;
+typedef uint32_t ViEventFilter;
+typedef uint32_t ViVersion;
 typedef char *ViKeyId;
 typedef const char *ViConstKeyId;
 
@@ -72,7 +77,39 @@ typedef const char *ViConstKeyId;
 #define VI_INTF_TCPIP 6
 #define VI_INTF_USB 7
 
+#define VI_NO_SEC_ADDR 0xFFFF
+
+/* viFlush masks */
+#define VI_READ_BUF 1
+#define VI_WRITE_BUF 2
+#define VI_READ_BUF_DISCARD 4
+#define VI_WRITE_BUF_DISCARD 8
+#define VI_IO_IN_BUF 16
+#define VI_IO_OUT_BUF 32
+#define VI_IO_IN_BUF_DISCARD 64
+#define VI_IO_OUT_BUF_DISCARD 128
+
+/* viAssertTrigger protocols */
+#define VI_TRIG_PROT_DEFAULT 0
+#define VI_TRIG_PROT_ON 1
+#define VI_TRIG_PROT_OFF 2
+#define VI_TRIG_PROT_SYNC 5
+
+/* Event types and mechanisms */
+#define VI_EVENT_IO_COMPLETION 0x3FFF2009U
+#define VI_EVENT_TRIG 0xBFFF200AU
+#define VI_EVENT_SERVICE_REQ 0x3FFF200BU
+#define VI_EVENT_CLEAR 0x3FFF200DU
+#define VI_EVENT_EXCEPTION 0xBFFF200EU
+#define VI_ALL_ENABLED_EVENTS 0x3FFF7FFFU
+#define VI_QUEUE 1
+#define VI_HNDLR 2
+#define VI_SUSPEND_HNDLR 4
+#define VI_ALL_MECH 0xFFFF
+
 /* Completion and warning codes */
+#define VI_SUCCESS_EVENT_DIS ((ViStatus)0x3FFF0003L)
+#define VI_SUCCESS_QUEUE_EMPTY ((ViStatus)0x3FFF0004L)
 #define VI_SUCCESS_TERM_CHAR ((ViStatus)0x3FFF0005L)
 #define VI_SUCCESS_MAX_CNT ((ViStatus)0x3FFF0006L)
 #define VI_WARN_CONFIG_NLOADED ((ViStatus)0x3FFF0077L)
@@ -99,28 +136,48 @@ typedef const char *ViConstKeyId;
 #define VI_ERROR_ATTR_READONLY ((ViStatus)0xBFFF001FUL)
 #define VI_ERROR_INV_LOCK_TYPE ((ViStatus)0xBFFF0020UL)
 #define VI_ERROR_INV_ACCESS_KEY ((ViStatus)0xBFFF0021UL)
+#define VI_ERROR_INV_EVENT ((ViStatus)0xBFFF0026UL)
+#define VI_ERROR_INV_MECH ((ViStatus)0xBFFF0027UL)
+#define VI_ERROR_NENABLED ((ViStatus)0xBFFF002FUL)
 #define VI_ERROR_ALLOC ((ViStatus)0xBFFF003CUL)
+#define VI_ERROR_INV_MASK ((ViStatus)0xBFFF003DUL)
 #define VI_ERROR_IO ((ViStatus)0xBFFF003EUL)
 #define VI_ERROR_INV_FMT ((ViStatus)0xBFFF003FUL)
 #define VI_ERROR_NSUP_FMT ((ViStatus)0xBFFF0041UL)
 #define VI_ERROR_NSUP_OPER ((ViStatus)0xBFFF0067UL)
 #define VI_ERROR_USER_BUF ((ViStatus)0xBFFF0071UL)
 #define VI_ERROR_RSRC_BUSY ((ViStatus)0xBFFF0072UL)
+#define VI_ERROR_INV_PROT ((ViStatus)0xBFFF0079UL)
 #define VI_ERROR_INV_LENGTH ((ViStatus)0xBFFF0083UL)
 #define VI_ERROR_SESN_NLOCKED ((ViStatus)0xBFFF009CUL)
 
 /* Attributes (type in the comment: what viGetAttribute writes) */
-#define VI_ATTR_RSRC_NAME 0xBFFF0002U       /* text, at most VI_FIND_BUFLEN bytes */
-#define VI_ATTR_RSRC_LOCK_STATE 0x3FFF0004U /* ViAccessMode */
-#define VI_ATTR_TMO_VALUE 0x3FFF001AU       /* ViUInt32 */
-#define VI_ATTR_MAINFRAME_LA 0x3FFF0070U    /* ViInt16 */
-#define VI_ATTR_VXI_LA 0x3FFF00D5U          /* ViInt16 */
-#define VI_ATTR_MANF_ID 0x3FFF00D9U         /* ViUInt16 */
-#define VI_ATTR_MODEL_CODE 0x3FFF00DFU      /* ViUInt16 */
-#define VI_ATTR_SLOT 0x3FFF00E8U            /* ViInt16 */
-#define VI_ATTR_INTF_TYPE 0x3FFF0171U       /* ViUInt16 */
-#define VI_ATTR_INTF_NUM 0x3FFF0176U        /* ViUInt16 */
-#define VI_ATTR_TCPIP_ADDR 0xBFFF0195U      /* text, at most VI_FIND_BUFLEN bytes */
+#define VI_ATTR_RSRC_CLASS 0xBFFF0001U          /* text */
+#define VI_ATTR_RSRC_NAME 0xBFFF0002U           /* text, at most VI_FIND_BUFLEN bytes */
+#define VI_ATTR_RSRC_IMPL_VERSION 0x3FFF0003U   /* ViVersion */
+#define VI_ATTR_RSRC_LOCK_STATE 0x3FFF0004U     /* ViAccessMode */
+#define VI_ATTR_SEND_END_EN 0x3FFF0016U         /* ViBoolean */
+#define VI_ATTR_TERMCHAR 0x3FFF0018U            /* ViUInt8 */
+#define VI_ATTR_TMO_VALUE 0x3FFF001AU           /* ViUInt32 */
+#define VI_ATTR_TERMCHAR_EN 0x3FFF0038U         /* ViBoolean */
+#define VI_ATTR_MANF_NAME 0xBFFF0072U           /* text */
+#define VI_ATTR_MODEL_NAME 0xBFFF0077U          /* text */
+#define VI_ATTR_MAINFRAME_LA 0x3FFF0070U        /* ViInt16 */
+#define VI_ATTR_VXI_LA 0x3FFF00D5U              /* ViInt16 */
+#define VI_ATTR_MANF_ID 0x3FFF00D9U             /* ViUInt16 */
+#define VI_ATTR_MODEL_CODE 0x3FFF00DFU          /* ViUInt16 */
+#define VI_ATTR_SLOT 0x3FFF00E8U                /* ViInt16 */
+#define VI_ATTR_RSRC_SPEC_VERSION 0x3FFF0170U   /* ViVersion */
+#define VI_ATTR_INTF_TYPE 0x3FFF0171U           /* ViUInt16 */
+#define VI_ATTR_GPIB_PRIMARY_ADDR 0x3FFF0172U   /* ViUInt16 */
+#define VI_ATTR_GPIB_SECONDARY_ADDR 0x3FFF0173U /* ViUInt16, VI_NO_SEC_ADDR for none */
+#define VI_ATTR_RSRC_MANF_NAME 0xBFFF0174U      /* text */
+#define VI_ATTR_INTF_NUM 0x3FFF0176U            /* ViUInt16 */
+#define VI_ATTR_TCPIP_ADDR 0xBFFF0195U          /* text, at most VI_FIND_BUFLEN bytes */
+#define VI_ATTR_TCPIP_PORT 0x3FFF0197U          /* ViUInt16 */
+#define VI_ATTR_TCPIP_DEVICE_NAME 0xBFFF0199U   /* text */
+#define VI_ATTR_USB_SERIAL_NUM 0xBFFF01A0U      /* text */
+#define VI_ATTR_USB_INTFC_NUM 0x3FFF01A1U       /* ViInt16 */
 
 ViStatus _VI_FUNC viOpenDefaultRM(ViSession *rm);
 ViStatus _VI_FUNC viFindRsrc(ViSession rm, ViConstString expr, ViFindList *list, ViUInt32 *count,
@@ -137,6 +194,27 @@ ViStatus _VI_FUNC viUnlock(ViSession vi);
 ViStatus _VI_FUNC viClear(ViSession vi);
 ViStatus _VI_FUNC viWrite(ViSession vi, ViConstBuf buf, ViUInt32 count, ViUInt32 *written);
 ViStatus _VI_FUNC viRead(ViSession vi, ViBuf buf, ViUInt32 count, ViUInt32 *got);
+
+/* Any spelling of a resource name: its interface type and board, and (Ex) its class and its
+ * expanded name (every default written out); this library knows no aliases. Output pointers
+ * may be VI_NULL; text outputs need VI_FIND_BUFLEN bytes. */
+ViStatus _VI_FUNC viParseRsrc(ViSession rm, ViConstRsrc name, ViUInt16 *intfType,
+                              ViUInt16 *intfNum);
+ViStatus _VI_FUNC viParseRsrcEx(ViSession rm, ViConstRsrc name, ViUInt16 *intfType,
+                                ViUInt16 *intfNum, ViChar rsrcClass[], ViChar expandedName[],
+                                ViChar aliasIfExists[]);
+/* The standard's text of a status, at most VI_FIND_BUFLEN bytes with its NUL. */
+ViStatus _VI_FUNC viStatusDesc(ViObject object, ViStatus status, ViChar desc[]);
+ViStatus _VI_FUNC viReadSTB(ViSession vi, ViUInt16 *status);
+ViStatus _VI_FUNC viFlush(ViSession vi, ViUInt16 mask);
+ViStatus _VI_FUNC viAssertTrigger(ViSession vi, ViUInt16 protocol);
+/* The simulated resources raise no events: every event type is one they do not support. */
+ViStatus _VI_FUNC viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism,
+                                ViEventFilter context);
+ViStatus _VI_FUNC viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism);
+ViStatus _VI_FUNC viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism);
+ViStatus _VI_FUNC viWaitOnEvent(ViSession vi, ViEventType inEventType, ViUInt32 timeout,
+                                ViEventType *outEventType, ViEvent *outContext);
 
 /* Formatted query: writes writeFmt, then reads by readFmt. Supported directives: in writeFmt
  * plain text with "%s" and "%d"; in readFmt "%t" (terminated text) and "%#t" (size from the

@@ -120,7 +120,7 @@ bool reloadFromEnvironment(std::string *error = nullptr);
 // bench injects into it, or 0 when none does.
 int32_t injectedFault(std::string_view call);
 
-// Case-insensitive lookup, as VISA treats resource names.
+// Lookup by any spelling of the name (case, defaults left out), as VISA treats resource names.
 const Resource *findResource(const Bench &bench, std::string_view name);
 
 // EEPROM contents of the mezzanine at position 1-4 of the carrier behind a resource; they
@@ -156,6 +156,15 @@ std::optional<MeterReading> readMeter(std::string_view resource, int position, i
 // A meter resource's answer to one line written to it (its end taken off): the reply text to
 // queue for reading, empty when the line asks for none or the meter stays silent.
 std::string meterExchange(const Resource &meter, std::string_view line);
+
+// A meter's status byte as far as the bench keeps it: kErrorAvailable while its error queue
+// holds an error (whether its output queue holds a reply the caller knows).
+inline constexpr uint8_t kErrorAvailable = 0x04;
+inline constexpr uint8_t kMessageAvailable = 0x10;
+uint8_t meterStatusByte(const Resource &meter);
+
+// A bus trigger reaching a meter, which awaits none and queues "Trigger ignored".
+void meterTrigger(const Resource &meter);
 
 // Simulated seconds the meters have spent measuring since the bench was installed.
 double meterSeconds();

@@ -21,6 +21,7 @@ struct Unit {
 inline constexpr int kUndefinedHeader = -113;
 inline constexpr int kParameterNotAllowed = -108;
 inline constexpr int kIllegalParameterValue = -224;
+inline constexpr int kTriggerIgnored = -211;
 inline constexpr int kDataStale = -230;
 inline constexpr int kQueueOverflow = -350;
 inline constexpr int kMaxChannel = 99;

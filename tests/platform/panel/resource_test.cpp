@@ -189,9 +189,9 @@ class ProgramResource : public ::testing::Test {
 };
 Resource ProgramResource::resource;
 
-TEST_F(ProgramResource, HoldsSevenPanelsTwoPagesAndEightyThreeControls) {
-    EXPECT_EQ(resource.panels.size(), 7u);
-    EXPECT_EQ(resource.controlCount(), 83u);
+TEST_F(ProgramResource, HoldsEightPanelsTwoPagesAndAHundredAndNineControls) {
+    EXPECT_EQ(resource.panels.size(), 8u);
+    EXPECT_EQ(resource.controlCount(), 109u);
     struct Expected {
         const char *name;
         int id;
@@ -208,6 +208,7 @@ TEST_F(ProgramResource, HoldsSevenPanelsTwoPagesAndEightyThreeControls) {
         {"ST", 5, "Самоконтроль", 126, 640, ""},
         {"VP", 6, "Измеренное значение", 177, 369, ""},
         {"MI", 7, "Измерительные приборы", 322, 520, ""},
+        {"RES", 8, "Результат поверки", 600, 640, ""},
         {"CP", 0, "Калибровка", 245, 390, ""},
         {"PP", 0, "Поверка", 245, 390, ""},
     };

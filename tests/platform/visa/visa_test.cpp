@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 #include "../../sim/bench_fixture.h"
 #include "trl4visa/expression.h"
@@ -367,4 +368,91 @@ faults:
     // The next bench starts afresh: the old handles are gone.
     install(kBench);
     EXPECT_EQ(viGetAttribute(vi, VI_ATTR_INTF_TYPE, &intf), VI_ERROR_INV_OBJECT);
+}
+
+// Every spelling opens the resource the search lists; the rest of what a generic client
+// does is checked by PyVISA itself (pyvisa_client.py), here what it cannot reach and, under
+// wine, every new export once through its stdcall entry.
+TEST_F(VisaTest, OpenTakesEverySpellingOfAResourceAndRefusesBadNames) {
+    const std::pair<const char *, const char *> spellings[] = {
+        {"vxi::24", "VXI0::24::INSTR"},
+        {"GPIB-VXI::72", "GPIB-VXI0::72::INSTR"},
+        {"USB::6699::4::KSP2101::0::INSTR", "USB0::0x1A2B::0x0004::KSP2101::INSTR"},
+        {"TCPIP::192.168.1.50::INSTR", "TCPIP0::192.168.1.50::inst0::INSTR"},
+    };
+    char name[VI_FIND_BUFLEN] = "";
+    for (const auto &[spelling, listed] : spellings) {
+        const ViSession vi = open(spelling);
+        EXPECT_EQ(viGetAttribute(vi, VI_ATTR_RSRC_NAME, name), VI_SUCCESS);
+        EXPECT_STREQ(name, listed);
+    }
+    ViSession vi = 7;
+    EXPECT_EQ(viOpen(rm_, "VXI0::256::INSTR", VI_NO_LOCK, 0, &vi), VI_ERROR_INV_RSRC_NAME);
+    EXPECT_EQ(vi, VI_NULL);
+    EXPECT_EQ(viOpen(rm_, "TCPIP::192.168.1.50::inst1", VI_NO_LOCK, 0, &vi), VI_ERROR_RSRC_NFOUND);
+    // Two spellings of one resource share its lock.
+    const ViSession a = open("VXI0::24::INSTR");
+    ASSERT_EQ(viLock(a, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_SUCCESS);
+    EXPECT_EQ(viLock(open("vxi::24"), VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_ERROR_TMO);
+
+    ViUInt16 type = 0, board = 0;
+    char cls[VI_FIND_BUFLEN], expanded[VI_FIND_BUFLEN], alias[VI_FIND_BUFLEN] = "x";
+    ASSERT_EQ(viParseRsrcEx(rm_, "tcpip3::h::5025::socket", &type, &board, cls, expanded, alias),
+              VI_SUCCESS);  // the grammar answers, present on the bench or not
+    EXPECT_EQ(
+        std::make_tuple(type, board, std::string(cls), std::string(expanded), std::string(alias)),
+        std::make_tuple(VI_INTF_TCPIP, 3, "SOCKET", "TCPIP3::h::5025::SOCKET", ""));
+    ASSERT_EQ(viParseRsrc(rm_, "GPIB-VXI2::72", &type, &board), VI_SUCCESS);
+    EXPECT_EQ(std::make_tuple(type, board), std::make_tuple(VI_INTF_GPIB_VXI, 2));
+    EXPECT_EQ(viParseRsrc(rm_, "GPIB::31", &type, &board), VI_ERROR_INV_RSRC_NAME);
+    EXPECT_EQ(viParseRsrc(a, "VXI::24", &type, &board), VI_ERROR_INV_OBJECT);
+}
+
+TEST_F(VisaTest, TheOtherCallsOfAClientAnswerWithTheStandardsStatuses) {
+    const ViSession vi = open("TCPIP0::192.168.1.50::inst0::INSTR");
+    char text[VI_FIND_BUFLEN];
+    EXPECT_EQ(viStatusDesc(vi, VI_ERROR_INV_MASK, text), VI_SUCCESS);
+    EXPECT_STREQ(text, "VI_ERROR_INV_MASK: Invalid buffer mask specified.");
+    EXPECT_EQ(viStatusDesc(VI_NULL, static_cast<ViStatus>(0xBFFF1234u), text),
+              VI_WARN_UNKNOWN_STATUS);
+    EXPECT_STREQ(text, "Unknown status 0xBFFF1234.");
+
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR, ','), VI_SUCCESS);
+    ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+    EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR, 0x100), VI_ERROR_NSUP_ATTR_STATE);
+    EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, 2), VI_ERROR_NSUP_ATTR_STATE);
+    ViUInt32 n = 0;
+    ASSERT_EQ(viWrite(vi, reinterpret_cast<ViConstBuf>("*IDN?\n"), 6, &n), VI_SUCCESS);
+    ViUInt16 stb = 0;
+    EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);
+    EXPECT_EQ(stb, trl4sim::kMessageAvailable);
+    unsigned char buf[64];
+    EXPECT_EQ(viRead(vi, buf, sizeof buf, &n), VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "ZELKORTECH,");
+
+    EXPECT_EQ(viFlush(vi, VI_READ_BUF | VI_WRITE_BUF_DISCARD), VI_SUCCESS);
+    for (int bad :
+         {0, VI_READ_BUF | VI_READ_BUF_DISCARD, VI_IO_IN_BUF | VI_IO_IN_BUF_DISCARD, 0x100}) {
+        EXPECT_EQ(viFlush(vi, static_cast<ViUInt16>(bad)), VI_ERROR_INV_MASK) << bad;
+    }
+    EXPECT_EQ(viAssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
+    EXPECT_EQ(viAssertTrigger(vi, VI_TRIG_PROT_SYNC), VI_ERROR_INV_PROT);  // VXI only
+    EXPECT_EQ(viAssertTrigger(open("VXI0::24::INSTR"), VI_TRIG_PROT_SYNC), VI_SUCCESS);
+
+    EXPECT_EQ(viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, 0), VI_ERROR_INV_EVENT);
+    EXPECT_EQ(viDisableEvent(vi, VI_ALL_ENABLED_EVENTS, VI_ALL_MECH), VI_SUCCESS_EVENT_DIS);
+    EXPECT_EQ(viDiscardEvents(vi, VI_ALL_ENABLED_EVENTS, 8), VI_ERROR_INV_MECH);
+    ViEventType type = 5;
+    ViEvent context = 5;
+    EXPECT_EQ(viWaitOnEvent(vi, VI_ALL_ENABLED_EVENTS, 10, &type, &context), VI_ERROR_NENABLED);
+    EXPECT_EQ(std::make_pair(type, context), std::make_pair(ViEventType{0}, ViEvent{0}));
+
+    // Shared locks are joined by their key; a session without one gets its own.
+    const ViSession other = open("TCPIP0::192.168.1.50::inst0::INSTR");
+    char key[VI_FIND_BUFLEN] = "";
+    ASSERT_EQ(viLock(vi, VI_SHARED_LOCK, 0, VI_NULL, key), VI_SUCCESS);
+    EXPECT_EQ(viLock(other, VI_SHARED_LOCK, 0, VI_NULL, VI_NULL), VI_ERROR_TMO);
+    EXPECT_EQ(viLock(other, VI_SHARED_LOCK, 0, std::string(300, 'k').c_str(), VI_NULL),
+              VI_ERROR_INV_ACCESS_KEY);
+    EXPECT_EQ(viLock(other, VI_SHARED_LOCK, 0, key, VI_NULL), VI_SUCCESS);
 }

@@ -15,6 +15,11 @@ struct RecordedReading {
     const char *verdict;
     std::string readBy;  // "typed" or the meter's identity
 };
+// Which point of a full procedure is pending: its number in the procedure's list, from 1;
+// 0 while no full procedure runs (a single point). The record names it, so that the points
+// of one full verification can be told from a single check at the same value.
+void SetFullProcedurePoint(int point);
+
 // One row for a recorded point; nothing while no record is open.
 void WriteProtocolRecord(int kind, double nominal, double tolerance,
                          const std::array<RecordedReading, 2> &readings);

@@ -8,6 +8,10 @@ double povFreqTolerance(double F);
 // Judges the readings of both channels against povNominal and writes the point record.
 void povRecordPoint(double m1, double m2);
 
+// Called when both full verifications of the open mezzanine have been recorded whole in this
+// session (each kind's last one since the mezzanine was chosen); null calls nothing.
+void SetFullVerificationsHandler(void (*handler)());
+
 // The verdict texts, eight characters each.
 inline constexpr const char *kVerdictPass = "норма   ";
 inline constexpr const char *kVerdictFail = "НЕ НОРМА";

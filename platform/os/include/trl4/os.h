@@ -18,13 +18,19 @@ inline constexpr char kSearchPathSeparator = ':';
 
 // The machine-wide search path as stored (nothing expanded), zero-terminated in `buffer`.
 // Windows: HKLM "SYSTEM\CurrentControlSet\Control\Session Manager\Environment", value "Path".
-// POSIX: the PATH entry of the machine environment file (/etc/environment).
+// POSIX: the PATH the machine gives every session: set in /etc/environment, then in the
+// environment.d drop-ins of /etc, /run, /usr/local/lib, /usr/lib and /lib, applied in the
+// order of their file names (a name in an earlier folder hides it in a later one), with
+// ${PATH} and $PATH standing for the PATH set so far (environment_file.h). A drop-in that
+// cannot be read is passed over.
 // Returns false, leaving `buffer` empty, when there is none or it does not fit in `capacity`.
 bool readMachineSearchPath(char *buffer, std::size_t capacity);
 
-// Tests point the POSIX reader at another environment file; null restores the default.
-// Has no effect on Windows, where the path lives in the registry.
-void setMachineEnvironmentFile(const char *path);
+// The folder taken as the machine's root by the POSIX reader: its environment files are read
+// there, and the absolute entries of the path it gives are moved inside it. Null restores
+// the default: TRL4_SYSTEM_ROOT when set, else the real root. Tests point it at a temporary
+// folder; a package's unpacked tree can be checked as installed. No effect on Windows.
+void setMachineRoot(const char *root);
 
 // 1 when a file (not a directory) exists at `path`, 0 when none does, negative on error.
 int fileExists(const char *path);
@@ -70,6 +76,10 @@ bool replaceFileContent(const char *utf8Path, const std::string &content);
 // The whole content of a regular file (at most maxBytes); false when it cannot be read or is
 // larger.
 bool readWholeFile(const char *utf8Path, std::string &content, std::size_t maxBytes);
+
+// Hands the file to the desktop's program for it (xdg-open; on Windows the shell's default)
+// and returns at once, without waiting for that program. False when it could not be handed.
+bool openDocument(const char *utf8Path);
 
 struct LocalTime {
     int year = 0;
