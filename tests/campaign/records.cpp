@@ -191,6 +191,18 @@ std::vector<int> align(const std::vector<std::vector<char>> &fits, size_t points
     return out;
 }
 
+// The points entry r of a file may be for: set up after the file was named and after the
+// entry before it appeared (the one set up at once after that entry included, since an
+// unattended procedure sets up its next point before the operator sees the entry), and
+// before the entry itself appeared.
+std::pair<size_t, size_t> window(const std::vector<size_t> &bounds, size_t r, size_t first,
+                                 size_t points) {
+    size_t low = first, last = points;
+    if (r > 0 && r - 1 < bounds.size() && bounds[r - 1] > 0) low = std::max(low, bounds[r - 1] - 1);
+    if (r < bounds.size()) last = std::min(bounds[r], points);
+    return {low, std::max(low, last)};
+}
+
 // The points an unplaced entry lies between: from the one the last entry before it took to the
 // one the next entry took (either may be the one it was written for).
 std::pair<size_t, size_t> gap(const std::vector<int> &placed, size_t entry, size_t points) {
@@ -238,8 +250,8 @@ std::vector<Violation> checkProtocol(const std::vector<Point> &points, std::stri
     const auto second = [&](size_t i) { return i + 1 < text.size() ? text[i + 1] : std::string(); };
     std::vector<std::vector<char>> fits(records.size(), std::vector<char>(points.size(), 0));
     for (size_t r = 0; r < records.size(); ++r) {
-        const size_t last = r < bounds.size() ? std::min(bounds[r], points.size()) : points.size();
-        for (size_t j = first; j < last; ++j) {
+        const auto [low, last] = window(bounds, r, first, points.size());
+        for (size_t j = low; j < last; ++j) {
             const Point &p = points[j];
             if (p.calibration) continue;
             const double T = tolerance(p.kind, p.nominal);
@@ -257,7 +269,9 @@ std::vector<Violation> checkProtocol(const std::vector<Point> &points, std::stri
         if (placed[r] >= 0) continue;
         const size_t i = records[r];
         auto [from, to] = gap(placed, r, points.size());
-        from = std::max(from, first);
+        const auto [low, last] = window(bounds, r, first, points.size());
+        from = std::max(from, low);
+        to = std::min(to, last);
         std::string candidates;
         int shown = 0;
         for (size_t j = from; j < to; ++j) {
@@ -353,8 +367,8 @@ std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string
     };
     std::vector<std::vector<char>> fits(parsed.size(), std::vector<char>(points.size(), 0));
     for (size_t r = 0; r < parsed.size(); ++r) {
-        const size_t last = r < bounds.size() ? std::min(bounds[r], points.size()) : points.size();
-        for (size_t j = first; j < last; ++j)
+        const auto [low, last] = window(bounds, r, first, points.size());
+        for (size_t j = low; j < last; ++j)
             fits[r][j] = fitsPoint(parsed[r], points[j], true) ? 1 : 0;
     }
     const std::vector<int> placed = align(fits, points.size());
@@ -362,7 +376,9 @@ std::vector<Violation> checkRecord(const std::vector<Point> &points, std::string
         if (placed[r] >= 0) continue;
         const Row &row = parsed[r];
         auto [from, to] = gap(placed, r, points.size());
-        from = std::max(from, first);
+        const auto [low, last] = window(bounds, r, first, points.size());
+        from = std::max(from, low);
+        to = std::min(to, last);
         const Point *valuesOnly = nullptr;
         const Point *taken = nullptr;  // a point it fits that another entry was placed on
         std::string candidates;
