@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "../support/scratch.h"
 #include "trl4/result.h"
 #include "trl4/result_settings.h"
 
@@ -436,21 +437,13 @@ namespace {
 class Settings : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = std::filesystem::current_path() / "settings";
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-#ifdef _WIN32
-        _putenv_s("TRL4_SETTINGS_DIR", dir.string().c_str());
-#else
-        setenv("TRL4_SETTINGS_DIR", dir.c_str(), 1);
-#endif
+        // A folder of the test's own: CTest runs the cases of this suite side by side.
+        dir = trl4::test::freshTempDir("trl4-settings-");
+        trl4::test::setEnv("TRL4_SETTINGS_DIR", dir);
     }
     void TearDown() override {
-#ifdef _WIN32
-        _putenv_s("TRL4_SETTINGS_DIR", "");
-#else
-        unsetenv("TRL4_SETTINGS_DIR");
-#endif
+        trl4::test::setEnv("TRL4_SETTINGS_DIR", nullptr);
+        std::filesystem::remove_all(dir);
     }
     std::filesystem::path dir;
     std::string problem;
