@@ -446,24 +446,46 @@ bool EepromWatch::elementAllowed(const Mezzanine &m, const std::string &name, si
     if (i != 1 && i != 2 && i != 5) return false;
     const int kind = i == 5 ? 1 : 0;
     const size_t channel = i == 2 ? 1 : 0;
+    // What element i can become, point after point. A calibration computes from the driver's
+    // record, which may hold an earlier calibration's result that never reached the EEPROM (its
+    // write failed after the record took it): so chains of calibrations count, in their order,
+    // up to a few steps long.
+    constexpr int kLongestChain = 3;
+    constexpr size_t kMostValues = 50000;
+    struct Reached {
+        double value;
+        int steps;
+    };
+    std::vector<Reached> reached;
+    for (const Block &b : m.allowed)
+        reached.push_back({b[i], 0});
+    const auto matches = [&](const Reached &r) {
+        // The driver's reference is 1000 Hz to within its tuning word's step, at each step.
+        const double tolerance = kind == 0 ? 1e-12 : 1e-7 * r.steps;
+        return std::fabs(r.value - v) <= tolerance * std::fabs(r.value);
+    };
     for (const Point &p : points) {
         if (!p.calibration || p.kind != kind || p.mezzanine != name) continue;
+        const size_t before = reached.size();
         for (const Offer &o : p.offers[channel]) {
             const double meas = o.value;
-            for (const Block &b : m.allowed) {
-                if (kind == 0 && meas >= 8.0 && meas <= 12.0) {
-                    for (const double z : {0.0, m.offsets[channel]}) {
-                        const double k = (b[i] * (10.0 - z)) / (meas - z);
-                        if (std::fabs(k - v) <= 1e-12 * std::fabs(k)) return true;
-                    }
+            const bool inWindow =
+                kind == 0 ? meas >= 8.0 && meas <= 12.0 : meas >= 900.0 && meas <= 1100.0;
+            if (!inWindow) continue;
+            for (size_t k = 0; k < before && reached.size() < kMostValues; ++k) {
+                const Reached from = reached[k];
+                if (from.steps >= kLongestChain) continue;
+                if (kind == 1) {
+                    reached.push_back({from.value * meas / 1000.0, from.steps + 1});
+                    continue;
                 }
-                // The driver's reference is 1000 Hz to within its tuning word's step.
-                if (kind == 1 && meas >= 900.0 && meas <= 1100.0) {
-                    const double k = b[5] * meas / 1000.0;
-                    if (std::fabs(k - v) <= 1e-7 * std::fabs(k)) return true;
-                }
+                for (const double z : {0.0, m.offsets[channel]})
+                    reached.push_back({(from.value * (10.0 - z)) / (meas - z), from.steps + 1});
             }
         }
+    }
+    for (const Reached &r : reached) {
+        if (r.steps > 0 && matches(r)) return true;
     }
     return false;
 }

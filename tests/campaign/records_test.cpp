@@ -200,5 +200,31 @@ TEST(CampaignRecords, AForeignCoefficientBlockIsCaughtAndACalibratedOneIsNot) {
     EXPECT_FALSE(watch.observe("A/1", foreign, points, v));
 }
 
+TEST(CampaignRecords, ACalibrationOnAnEarlierOneNeverStoredCountsInItsOrderOnly) {
+    // The first calibration reaches the driver's record, its EEPROM write fails, and a second
+    // calibration computes from that record; then the write succeeds.
+    const Block own{0, 8385211.5, 8391002.25, 0, 0, 0.9999177};
+    EepromWatch watch;
+    watch.add("A/1", own, {0, 0});
+    Point first{1, 1000.0, true, false, "A/1", {}};
+    first.offers[0] = {{1000.014269, {"typed"}}};
+    Point second = first;
+    second.offers[0] = {{999.3880909, {"typed"}}};
+    Block chained = own;
+    chained[5] = own[5] * 1000.014269 / 1000.0 * 999.3880909 / 1000.0;
+    Violation v;
+    EXPECT_TRUE(watch.observe("A/1", chained, {first, second}, v)) << v.detail;
+    // The same coefficient with a reading nobody gave at either point is foreign.
+    EepromWatch fresh;
+    fresh.add("A/1", own, {0, 0});
+    Block invented = own;
+    invented[5] = own[5] * 1000.014269 / 1000.0 * 999.5 / 1000.0;
+    EXPECT_FALSE(fresh.observe("A/1", invented, {first, second}, v));
+    // A point of a calibration of the other kind does not chain a frequency coefficient.
+    Point amplitude{0, 10.0, true, false, "A/1", {}};
+    amplitude.offers[0] = {{999.3880909, {"typed"}}};
+    EXPECT_FALSE(fresh.observe("A/1", chained, {first, amplitude}, v));
+}
+
 }  // namespace
 }  // namespace campaign
