@@ -47,6 +47,7 @@ const CallbackTableEntry kAppCallbacks[] = {
     TRL4_CONTROL(testCB),
     TRL4_CONTROL(test2CB),
     TRL4_CONTROL(vpMeasure),
+    TRL4_CONTROL(vpReadingCB),
     TRL4_CONTROL(metersCB),
     TRL4_CONTROL(meterRoleCB),
     TRL4_CONTROL(closeMetersCB),

@@ -27,6 +27,9 @@ void showPopup() {
     if (second != 0 && meterRsrc[MeterRole(measKind, 2)][0] != '\0') assigned = 1;
     SetCtrlAttribute(VP, VP_MEASURE, ATTR_DIMMED, assigned != 0 ? 0 : 1);
     pointSerial = generatorSession != 0 ? coeffRecSerial : 0;
+    // Each point starts from its nominal, within the limits.
+    SetCtrlAttribute(VP, VP_VAL_1, ATTR_TEXT_COLOR, VAL_BLACK);
+    SetCtrlAttribute(VP, VP_VAL_2, ATTR_TEXT_COLOR, VAL_BLACK);
     InstallPopup(VP);
 }
 

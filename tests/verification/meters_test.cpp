@@ -134,6 +134,11 @@ TEST_F(Meters, MeasureFillsBothFieldsOrNothingAndSaysWhy) {
     EXPECT_EQ(statusLine(), "");
     EXPECT_EQ(field(VP_VAL_1), 0.0);
     EXPECT_EQ(field(VP_VAL_2), 10.0);
+    int colour = 0;
+    GetCtrlAttribute(VP, VP_VAL_1, ATTR_TEXT_COLOR, &colour);
+    EXPECT_EQ(colour, VAL_RED);  // shown beyond its limits before the operator confirms it
+    GetCtrlAttribute(VP, VP_VAL_2, ATTR_TEXT_COLOR, &colour);
+    EXPECT_EQ(colour, VAL_BLACK);
     EXPECT_EQ(ReadingSource(1), "GPIB0::4::INSTR");
     RemovePopup(0);
 }

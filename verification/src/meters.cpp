@@ -12,6 +12,7 @@
 #include "trl4/protocol_text.h"
 #include "trl4/resource_name.h"
 #include "trl4/status_line.h"
+#include "trl4/verification.h"
 #include "trl4visa/identity.h"
 #include "userint.h"
 #include "visa.h"
@@ -200,6 +201,7 @@ std::string FillReadingsFromMeters(bool everyShownField) {
         const MeterReadingResult &r = readings[static_cast<size_t>(channel - 1)];
         if (!r.ok) continue;
         SetCtrlVal(VP, fieldOf(channel), r.value);
+        MarkReadingBeyondLimits(fieldOf(channel));
         // What the field holds after its own rounding is what the meter gave.
         Filled &f = g_filled[static_cast<size_t>(channel - 1)];
         GetCtrlVal(VP, fieldOf(channel), &f.value);

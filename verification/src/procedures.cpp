@@ -199,6 +199,20 @@ int povFCB(int, int, int event, void *, int, int) {
     return 0;
 }
 
+void MarkReadingBeyondLimits(int control) {
+    double value = 0.0, low = 0.0, high = 0.0;
+    GetCtrlVal(VP, control, &value);
+    GetCtrlAttribute(VP, control, ATTR_MIN_VALUE, &low);
+    GetCtrlAttribute(VP, control, ATTR_MAX_VALUE, &high);
+    const bool within = value >= low && value <= high;
+    SetCtrlAttribute(VP, control, ATTR_TEXT_COLOR, within ? VAL_BLACK : VAL_RED);
+}
+
+int vpReadingCB(int, int control, int event, void *, int, int) {
+    if (event == EVENT_VAL_CHANGED || event == EVENT_COMMIT) MarkReadingBeyondLimits(control);
+    return 0;
+}
+
 int vpOk(int, int, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     if (g_awaitingMeters) {

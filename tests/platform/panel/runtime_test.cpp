@@ -95,13 +95,13 @@ int anyPanel(int panel, int event, void *, int, int) {
 
 void registerProgramCallbacks() {
     static const char *controls[] = {
-        "closePCB",       "closeSp",      "exit_yes",      "exit_no",  "selftestCB",
-        "selMezonin",     "resetCB",      "mp_exit",       "aboutCB",  "errMessOk",
-        "displacementCB", "test2CB",      "resetCf",       "calibrCB", "readEEPROM",
-        "writeEEPROM",    "showLog",      "selFName",      "povFCB",   "povFallCB",
-        "povUCB",         "povUallCB",    "vpOk",          "CancelVP", "vpMeasure",
-        "metersCB",       "meterRoleCB",  "closeMetersCB", "resultCB", "resultMeanCB",
-        "resultExportCB", "resultOpenCB", "closeResultCB"};
+        "closePCB",       "closeSp",      "exit_yes",      "exit_no",    "selftestCB",
+        "selMezonin",     "resetCB",      "mp_exit",       "aboutCB",    "errMessOk",
+        "displacementCB", "test2CB",      "resetCf",       "calibrCB",   "readEEPROM",
+        "writeEEPROM",    "showLog",      "selFName",      "povFCB",     "povFallCB",
+        "povUCB",         "povUallCB",    "vpOk",          "CancelVP",   "vpMeasure",
+        "metersCB",       "meterRoleCB",  "closeMetersCB", "resultCB",   "resultMeanCB",
+        "resultExportCB", "resultOpenCB", "closeResultCB", "vpReadingCB"};
     std::vector<CallbackTableEntry> table;
     for (const char *name : controls)
         table.push_back({name, anyCtrl, nullptr});
