@@ -472,9 +472,12 @@ bool EepromWatch::elementAllowed(const Mezzanine &m, const std::string &name, si
             const bool inWindow =
                 kind == 0 ? meas >= 8.0 && meas <= 12.0 : meas >= 900.0 && meas <= 1100.0;
             if (!inWindow) continue;
-            for (size_t k = 0; k < before && reached.size() < kMostValues; ++k) {
+            for (size_t k = 0; k < before; ++k) {
                 const Reached from = reached[k];
+                // A calibration straight from a block of its own is always taken; only the
+                // chains are bounded, so a long session never loses its later points.
                 if (from.steps >= kLongestChain) continue;
+                if (from.steps > 0 && reached.size() >= kMostValues) continue;
                 if (kind == 1) {
                     reached.push_back({from.value * meas / 1000.0, from.steps + 1});
                     continue;
