@@ -447,6 +447,17 @@ bool Harness::perform(panel::Model &model, int panel, const panel::Control &c) {
     const std::string name = p->constant + "." + c.constant;
     const int id = c.id;
     panel::Input in = panel::Input::NotOperable;
+    // Types text into the control; a refusal is noted as such, and the panel checked instead.
+    const auto typeIn = [&](const std::string &text) {
+        in = model.operatorSetText(panel, id, text, true);
+        if (in != panel::Input::Accepted) {
+            note("# refused: set " + name + " " + panel::quoteText(text));
+            note("expect-visible " + p->constant);
+            return false;
+        }
+        note("set " + name + " " + panel::quoteText(text));
+        return true;
+    };
     switch (c.kind) {
         case panel::Kind::Button:
             if (name == "PP.BROWSE") {
@@ -492,13 +503,7 @@ bool Harness::perform(panel::Model &model, int panel, const panel::Control &c) {
                                                      "96000", "96001", "1e9",  "2,5",   "abc"};
                 text = values[below(static_cast<int>(std::size(values)))];
             }
-            in = model.operatorSetText(panel, id, text, true);
-            if (in != panel::Input::Accepted) {
-                note("# refused: set " + name + " " + panel::quoteText(text));
-                note("expect-visible " + p->constant);
-                return true;
-            }
-            note("set " + name + " " + panel::quoteText(text));
+            if (!typeIn(text)) return true;
             if (pointOpen_ && (name == "VP.VAL_1" || name == "VP.VAL_2")) {
                 std::string dotted = text;
                 for (char &ch : dotted)
@@ -514,13 +519,7 @@ bool Harness::perform(panel::Model &model, int panel, const panel::Control &c) {
         }
         case panel::Kind::String: {
             const std::string text = fileName();
-            in = model.operatorSetText(panel, id, text, true);
-            if (in != panel::Input::Accepted) {
-                note("# refused: set " + name + " " + panel::quoteText(text));
-                note("expect-visible " + p->constant);
-                return true;
-            }
-            note("set " + name + " " + panel::quoteText(text));
+            if (!typeIn(text)) return true;
             remember(text);
             break;
         }
